@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+#include <stdexcept>
+
+// The serial port as the Modbus master needs it. A POSIX termios backend does the real work;
+// tests script a fake one.
+
+// Any failure of the port itself: missing device, device in use, refused settings, unplugged
+// while a reply is awaited.
+class SerialPortError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The latest communication event, as far as the reply wait cares.
+enum class CommEvent { None, ReceiveParityError };
+
+class SerialPort {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    virtual ~SerialPort() = default;
+
+    // Take effect on the next open.
+    virtual void setBufferSizes(int inputBytes, int outputBytes) = 0;
+    // Received bytes are dropped; on a closed port this does nothing.
+    virtual void discardInput() = 0;
+    // "9600,n,8,1"; throws SerialPortError for an empty or unsupported text.
+    virtual void setSettings(const QString &settings) = 0;
+    // Throws SerialPortError for a number that cannot be used (at the latest on open).
+    virtual void setPortNumber(int number) = 0;
+    virtual bool isOpen() const = 0;
+    virtual void open() = 0;   // throws SerialPortError when missing or in use
+    virtual void close() = 0;
+    // Queues every byte in order; throws SerialPortError when the port is not open.
+    virtual void write(const QByteArray &bytes) = 0;
+    // Current count of received bytes; throws SerialPortError when the device failed.
+    virtual int bytesWaiting() = 0;
+    // Every waiting byte; the receive buffer is empty afterwards.
+    virtual QByteArray takeAll() = 0;
+    virtual CommEvent lastEvent() const = 0;
+
+    // The reply wait's clock. A scripted port plays exact timings by providing its own.
+    virtual Clock::time_point now() const { return Clock::now(); }
+    // Sleeps until more bytes may have arrived or the deadline has passed, whichever is first.
+    // Never spins; throws SerialPortError when the device failed.
+    virtual void waitForInput(Clock::time_point deadline) = 0;
+};
