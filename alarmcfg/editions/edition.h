@@ -48,7 +48,8 @@ struct ReadStep {
 
 // One request of the full write, in sequence order.
 struct WriteStep {
-    RegisterBlock block;     // field, index, first register; count = registers of a numeric block
+    RegisterBlock block;     // field, index, first register; count = registers of a numeric block,
+                             // for a text the registers its slot holds (no write may go beyond)
     bool passwordPrefix;     // commands get "password*" in front
     bool lengthCheck;        // the 20-byte limit of commands and relay replies
     double progressAdvance;  // added to the progress bar after the request

@@ -1,0 +1,100 @@
+#include "edition.h"
+#include "plan_builders.h"
+
+// The temperature/humidity model: four inputs and relays, eleven phone slots from 260, no
+// analog conversion, no option bits, no progress bar and no "a" marker for empty phone slots.
+
+namespace alarmcfg {
+
+namespace {
+
+using namespace plan;
+
+constexpr int relays = 4;
+
+std::vector<RegisterBlock> phoneSlots()
+{
+    return textSlots(Field::PhoneSlot, 0, 260, 11);
+}
+
+std::vector<ReadStep> readBack()
+{
+    return joined({reads({statusBlock}),
+                   reads(textSlots(Field::DIAlarmText, 0, 522, 4)),
+                   reads(phoneSlots()),
+                   reads(textSlots(Field::AlarmText, 0, 770, 4)),
+                   {showDIAlarmText()},
+                   reads(relayTextSlots(relays)),
+                   reads(textSlots(Field::CloseReply, 0, 850, relays)),
+                   reads({{Field::ActionTimes, 0, 690, 8},
+                          {Field::Limits, 0, 1010, 4},
+                          {Field::Calibration, 0, 1018, 2}})});
+}
+
+// Phone slot steps are sent only for slots that receive a list entry (no empty marker).
+std::vector<WriteStep> writePlan()
+{
+    return joined({relayTextWrites(relays, 0),
+                   allCommandWrites(0),
+                   plainTextWrites(textSlots(Field::DIAlarmText, 0, 522, 4), 0),
+                   plainTextWrites(phoneSlots(), 0),
+                   plainTextWrites(textSlots(Field::AlarmText, 0, 770, 4), 0),
+                   {numericWrite(Field::ActionTimes, 690, relays, 0),
+                    numericWrite(Field::Limits, 1010, 4, 0),
+                    numericWrite(Field::Calibration, 1018, 2, 0)}});
+}
+
+Edition makeTemperatureHumidityEdition()
+{
+    Edition e;
+    e.programName = "alarmcfg_th";
+    e.inputCount = 4;
+    e.relayCount = relays;
+    e.diAlarmStartupSlots = 4;
+    e.sensorDisplay = SensorDisplay::TemperatureHumidity;
+    e.refusesOldFirmware = false;
+    e.hasAnalogConversion = false;
+    e.hasOptions = false;
+    e.hasProgressBar = false;
+    e.requiresPhoneNumber = true;
+    e.limitTextMaxChars = 2;
+    e.emptyPhoneSlotText = std::nullopt;
+    e.clientWidthTwips = 11715;
+    e.clientHeightTwips = 8715;
+    e.readBack = readBack();
+    e.onDemandRead = reads(relayTextSlots(relays));
+    e.readableBlocks = readableFrom(e.readBack, e.onDemandRead);
+    e.writePlan = writePlan();
+    e.window = {
+        .sensorFrameCaption = "温湿度状态",
+        .sensorLabels = {"温度值", "湿度值", "实时值：", "校准值："},
+        .alarmFrameCaption = "温湿度报警设置",
+        .alarmHeading = "温湿度报警短信",
+        .limitLabels = {"温度上限", "温度下限", "湿度上限", "湿度下限"},
+        .limitInitial = {"99", "0", "99", "0"},
+        .alarmTextInitial = {"温度超过上限值", "温度低于下限值", "湿度超过上限值", "湿度低于下限值"},
+        .relayFrameNames = {"Frame5", "Frame7", "Frame9_0", "Frame9_1"},
+    };
+    // The controller's factory text for the second alarm differs from the window's initial text.
+    e.factory = {
+        .diAlarmSlots = 4,
+        .limits = {"99", "0", "99", "0"},
+        .calibration = {"0", "0"},
+        .alarmTexts = {"温度超过上限值", "温度对于下限值", "湿度超过上限值", "湿度低于下限值"},
+        .fullScale = {},
+        .rangeIndex = std::nullopt,
+        .phone = "15800000000",
+        .password = "739164",
+    };
+    return e;
+}
+
+} // namespace
+
+const Edition &temperatureHumidityEdition()
+{
+    static const Edition edition = makeTemperatureHumidityEdition();
+    return edition;
+}
+
+} // namespace alarmcfg
