@@ -1,0 +1,107 @@
+#include "register_text.h"
+
+#include <modbus/conversion.h>
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <limits>
+#include <stdexcept>
+
+namespace alarmcfg {
+
+namespace {
+
+constexpr const char *codePage = "GBK";
+
+QString decodeGbk(QByteArrayView bytes)
+{
+    QStringDecoder decoder(codePage);
+    return decoder.decode(bytes);
+}
+
+// Decodes the bytes between two zero bytes. The segment is decoded with a trailing zero byte so
+// that a dangling lead byte turns into a replacement character instead of being swallowed.
+QString decodeSegment(QByteArrayView segment)
+{
+    QByteArray terminated(segment.data(), segment.size());
+    terminated.append('\0');
+    QString text = decodeGbk(terminated);
+    if (text.endsWith(QChar(0)))
+        text.chop(1);
+    return text;
+}
+
+struct Encoded {
+    QByteArray bytes;
+    bool lossless;
+};
+
+// The encoder substitutes "?" for what GBK lacks and flags it.
+Encoded encodeGbk(const QString &text)
+{
+    QStringEncoder encoder(codePage);
+    QByteArray bytes = encoder.encode(text);
+    return {bytes, !encoder.hasError()};
+}
+
+} // namespace
+
+QByteArray toGbk(const QString &text)
+{
+    return encodeGbk(text).bytes;
+}
+
+bool isGbkEncodable(const QString &text)
+{
+    return encodeGbk(text).lossless;
+}
+
+int gbkByteLength(const QString &text)
+{
+    return int(toGbk(text).size());
+}
+
+QVector<qint16> textToRegisters(const QString &text)
+{
+    QByteArray bytes = toGbk(text);
+    if (bytes.size() % 2 != 0)
+        bytes.append('\0');
+    if (bytes.size() > std::numeric_limits<qint16>::max())
+        throw std::length_error("text too long for a register block");
+    const QVector<quint8> byteData(bytes.begin(), bytes.end());
+    QVector<qint16> registers(bytes.size() / 2);
+    RegisterBytes::bytesToIntegers(registers, byteData, qint16(byteData.size()));
+    return registers;
+}
+
+QString registersToText(const QVector<qint16> &registers)
+{
+    if (2 * registers.size() > std::numeric_limits<qint16>::max())
+        throw std::length_error("more registers than a reply can hold");
+    QVector<quint8> bytes(2 * registers.size());
+    RegisterBytes::integersToBytes(registers, bytes, qint16(registers.size()));
+    bytes.append(0);
+
+    QString text;
+    qsizetype segmentStart = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != 0)
+            continue;
+        const QByteArrayView segment(reinterpret_cast<const char *>(bytes.constData()) + segmentStart,
+                                     i - segmentStart);
+        if (!segment.isEmpty())
+            text += decodeSegment(segment);
+        text += QChar(0);
+        segmentStart = i + 1;
+    }
+    return text;
+}
+
+QString untilFirstNul(const QString &text)
+{
+    const qsizetype nul = text.indexOf(QChar(0));
+    return nul < 0 ? text : text.left(nul);
+}
+
+} // namespace alarmcfg
