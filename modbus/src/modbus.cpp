@@ -1,0 +1,199 @@
+#include "modbus_private.h"
+
+#include "modbus/conversion.h"
+#include "posix_serial_port.h"
+#include "rounding.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QWidget>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// The message box every host gets unless it installs its own sink.
+void showMessageBox(const QString &text)
+{
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
+        qWarning("%s", qUtf8Printable(text));   // no widgets without a QApplication
+        return;
+    }
+    const QWidget *active = QApplication::activeWindow();
+    const QString title = active && !active->windowTitle().isEmpty()
+                              ? active->windowTitle()
+                              : QCoreApplication::applicationName();
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok);
+    box.exec();
+}
+
+QString parityLetter(qint32 parity)
+{
+    switch (parity) {
+    case 0: return QStringLiteral("n");
+    case 1: return QStringLiteral("o");
+    case 2: return QStringLiteral("e");
+    default: return {};
+    }
+}
+
+const QString intervalKey = QStringLiteral("Interval");
+
+double millisecondsOf(float seconds)
+{
+    return modbus_detail::roundHalfEven(double(seconds) * 1000.0);
+}
+
+bool fitsRespondTimeOut(float seconds)
+{
+    const double ms = millisecondsOf(seconds);
+    return std::isfinite(ms) && ms >= std::numeric_limits<qint16>::min()
+           && ms <= std::numeric_limits<qint16>::max();
+}
+
+// A stored value that is not a time-out the property can express is taken as missing.
+float restoredSeconds(const QVariant &value)
+{
+    bool ok = false;
+    const float seconds = value.toFloat(&ok);
+    return ok && fitsRespondTimeOut(seconds) ? seconds : modbus_defaults::respondTimeOutSeconds;
+}
+
+qint32 restoredInteger(const QVariant &value, qint32 defaultValue)
+{
+    bool ok = false;
+    const qint32 number = value.toInt(&ok);
+    return ok ? number : defaultValue;
+}
+
+} // namespace
+
+const modbus::Private::IntegerKey modbus::Private::integerKeys[] = {
+    {"commPort", &modbus::Private::commPort, modbus_defaults::commPort},
+    {"dataBit", &modbus::Private::dataBit, modbus_defaults::dataBit},
+    {"baudRate", &modbus::Private::baudRate, modbus_defaults::baudRate},
+    {"parity", &modbus::Private::parity, modbus_defaults::parity},
+    {"stopBit", &modbus::Private::stopBit, modbus_defaults::stopBit},
+};
+
+modbus::Private::Private(modbus *owner, std::unique_ptr<SerialPort> serialPort)
+    : q(owner), port(std::move(serialPort)), messageSink(showMessageBox)
+{
+}
+
+void modbus::Private::initComm()
+{
+    port->setBufferSizes(modbus_defaults::bufferBytes, modbus_defaults::bufferBytes);
+    port->discardInput();
+}
+
+void modbus::Private::showMessage(const QString &text) const
+{
+    messageSink(text);
+}
+
+double modbus::Private::timeOutMilliseconds() const
+{
+    return millisecondsOf(respondTimeOutSeconds);
+}
+
+modbus::modbus(QObject *parent) : modbus(std::make_unique<PosixSerialPort>(), parent) {}
+
+modbus::modbus(std::unique_ptr<SerialPort> port, QObject *parent)
+    : QObject(parent), d(std::make_unique<Private>(this, std::move(port)))
+{
+    d->initComm();
+}
+
+modbus::~modbus() = default;
+
+int modbus::StopBit() const { return d->stopBit; }
+void modbus::setStopBit(int value) { d->stopBit = value; }
+int modbus::Parity() const { return d->parity; }
+void modbus::setParity(int value) { d->parity = value; }
+int modbus::DataBit() const { return d->dataBit; }
+void modbus::setDataBit(int value) { d->dataBit = value; }
+int modbus::CommPort() const { return d->commPort; }
+void modbus::setCommPort(int value) { d->commPort = value; }
+int modbus::BaudRate() const { return d->baudRate; }
+void modbus::setBaudRate(int value) { d->baudRate = value; }
+qint16 modbus::CommStatus() const { return d->commStatus; }
+void modbus::setCommStatus(qint16) {}
+qint16 modbus::CommError() const { return d->commError; }
+void modbus::setCommError(qint16) {}
+
+qint16 modbus::RespondTimeOut() const
+{
+    return qint16(d->timeOutMilliseconds());
+}
+
+void modbus::setRespondTimeOut(qint16 milliseconds)
+{
+    d->respondTimeOutSeconds = float(milliseconds) * 0.001f;
+}
+
+QString modbus::settingsText() const
+{
+    const QString letter = parityLetter(d->parity);
+    if (letter.isEmpty())
+        return {};
+    return QStringLiteral("%1,%2,%3,%4").arg(d->baudRate).arg(letter).arg(d->dataBit).arg(d->stopBit);
+}
+
+bool modbus::OpenPort()
+{
+    try {
+        d->port->setSettings(settingsText());
+        d->port->setPortNumber(d->commPort);
+        if (!d->port->isOpen())
+            d->port->open();
+        return true;
+    } catch (const SerialPortError &) {
+        d->commStatus = 0;
+        d->showMessage(portErrorMessage);
+        return false;
+    }
+}
+
+void modbus::ClosePort()
+{
+    if (d->port->isOpen())
+        d->port->close();
+    d->commStatus = 0;
+}
+
+bool modbus::ConvertIntegerTobytes(QVector<qint16> &int_data, QVector<quint8> &byte_data,
+                                   qint16 &length)
+{
+    RegisterBytes::integersToBytes(int_data, byte_data, length);
+    return true;
+}
+
+bool modbus::ConvertBytesToIntegers(QVector<qint16> &int_data, QVector<quint8> &byte_data,
+                                    qint16 &length)
+{
+    RegisterBytes::bytesToIntegers(int_data, byte_data, length);
+    return true;
+}
+
+void modbus::saveProperties(PropertyBag &bag) const
+{
+    bag.write(intervalKey, d->respondTimeOutSeconds, modbus_defaults::respondTimeOutSeconds);
+    for (const Private::IntegerKey &key : Private::integerKeys)
+        bag.write(QLatin1String(key.key), (*d).*key.member, key.defaultValue);
+}
+
+void modbus::restoreProperties(const PropertyBag &bag)
+{
+    d->respondTimeOutSeconds =
+        restoredSeconds(bag.read(intervalKey, modbus_defaults::respondTimeOutSeconds));
+    for (const Private::IntegerKey &key : Private::integerKeys)
+        (*d).*key.member =
+            restoredInteger(bag.read(QLatin1String(key.key), key.defaultValue), key.defaultValue);
+}
+
+void modbus::setMessageSink(MessageSink sink)
+{
+    d->messageSink = sink ? std::move(sink) : MessageSink(showMessageBox);
+}

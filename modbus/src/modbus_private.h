@@ -1,0 +1,73 @@
+#pragma once
+
+#include "frame_buffer.h"
+#include "modbus/modbus.h"
+
+namespace modbus_defaults {
+constexpr qint32 baudRate = 9600;
+constexpr qint32 commPort = 1;
+constexpr qint32 dataBit = 8;
+constexpr qint32 parity = 0;
+constexpr qint32 stopBit = 1;
+constexpr float respondTimeOutSeconds = 0.5f;
+constexpr int bufferBytes = 1024;
+} // namespace modbus_defaults
+
+// Shared by the property/lifecycle half and the transaction half of the component.
+struct modbus::Private {
+    explicit Private(modbus *owner, std::unique_ptr<SerialPort> serialPort);
+
+    void initComm();
+    void showMessage(const QString &text) const;
+    double timeOutMilliseconds() const;
+
+    // Transactions: the request halves.
+    using ReadSignal = void (modbus::*)(qint16, qint16, qint16 &, qint16, QVector<qint16> &, qint16);
+    using WriteSignal = void (modbus::*)(qint16, qint16, qint16 &, qint16 &, qint16 &);
+
+    bool readRegisters(quint8 function, ReadSignal signal, quint8 slaveAddress,
+                       qint16 startAddress, qint16 count);
+    bool presetSingle(quint8 slaveAddress, qint16 registerAddress, qint16 presetData);
+    bool presetMulti(quint8 slaveAddress, qint16 registerAddress, const QVector<qint16> &data,
+                     qint16 count);
+    bool admitRead();
+    bool admitWrite();
+    void putHeader(quint8 slaveAddress, quint8 function, quint16 firstWord, quint16 secondWord);
+    bool sendFrame(int length);
+    bool failSend();
+
+    // Transactions: the reply halves.
+    enum class WaitOutcome { Complete, TimedOut, ParityError };
+    struct Reply {
+        QByteArray bytes;   // the first n received bytes
+        qint16 error = 0;
+    };
+    WaitOutcome awaitLength(int expectedLength);
+    Reply receiveReply(quint8 slaveAddress, int expectedLength);
+    bool completeRead(ReadSignal signal, quint8 slaveAddress, qint16 startAddress, qint16 count);
+    bool completeWrite(WriteSignal signal, quint8 slaveAddress, qint16 registerAddress,
+                       qint16 echoedSecondWord, qint16 presetData);
+    bool endWithError(qint16 code);
+    void setState(qint16 status, qint16 error);
+
+    // The saved integer settings after "Interval", in the order they are written and read.
+    struct IntegerKey {
+        const char *key;
+        qint32 Private::*member;
+        qint32 defaultValue;
+    };
+    static const IntegerKey integerKeys[5];
+
+    modbus *q;
+    std::unique_ptr<SerialPort> port;
+    qint32 baudRate = modbus_defaults::baudRate;
+    qint32 commPort = modbus_defaults::commPort;
+    qint32 dataBit = modbus_defaults::dataBit;
+    qint32 parity = modbus_defaults::parity;
+    qint32 stopBit = modbus_defaults::stopBit;
+    float respondTimeOutSeconds = modbus_defaults::respondTimeOutSeconds;
+    qint16 commStatus = 0;
+    qint16 commError = 0;
+    FrameBuffer sendBuffer;
+    MessageSink messageSink;
+};
