@@ -1,4 +1,6 @@
-int main()
+#include "window/program.h"
+
+int main(int argc, char **argv)
 {
-    return 0;
+    return alarmcfg::runProgram(argc, argv, alarmcfg::analogEdition());
 }

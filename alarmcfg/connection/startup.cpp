@@ -1,0 +1,68 @@
+#include "connection/startup.h"
+
+#include "editing/di_alarm_texts.h"
+#include "window/form_main.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+namespace alarmcfg {
+
+namespace {
+
+constexpr int comPortCount = 7;
+
+void fillAndSelectFirst(QComboBox *box, const QStringList &items)
+{
+    box->clear();
+    box->addItems(items);
+    box->setCurrentIndex(0);
+}
+
+QStringList comPortItems()
+{
+    QStringList items;
+    for (int port = 1; port <= comPortCount; ++port)
+        items << QStringLiteral("COM%1").arg(port);
+    return items;
+}
+
+void loadConversionDefaults(FormMain &form)
+{
+    for (QComboBox *box : form.ui.cmbRangeSel)
+        fillAndSelectFirst(box, form.edition().rangeItems);
+    for (QLineEdit *box : form.ui.txtAIRange)
+        box->setText(form.edition().startupFullScale);
+}
+
+} // namespace
+
+RelayTexts defaultRelayTexts(int relay)
+{
+    const QString device = QStringLiteral("设备") + QString::number(relay + 1);
+    return {device + QStringLiteral("开"), device + QStringLiteral("关"),
+            device + QStringLiteral("开启成功"), device + QStringLiteral("关闭成功")};
+}
+
+void showDefaultRelayTexts(FormMain &form, int relay)
+{
+    const RelayTexts texts = defaultRelayTexts(relay);
+    form.ui.txtOpen.at(relay)->setText(texts.open);
+    form.ui.txtClose.at(relay)->setText(texts.close);
+    form.ui.txtAnswer.at(relay)->setText(texts.answer);
+    form.ui.txtCAnswer.at(relay)->setText(texts.closeAnswer);
+}
+
+void FormMain_Load(FormMain &form)
+{
+    fillAndSelectFirst(form.ui.cmbComSel, comPortItems());
+    setDefaultDIAlarmTexts(form, form.edition().diAlarmStartupSlots);
+    fillAndSelectFirst(form.ui.cmbDISel, diChannelItems());
+    form.ui.txtDIAlarm->setPlainText(form.DIAlarmText[0]);
+    loadConversionDefaults(form);
+    for (int relay = 0; relay < form.edition().relayCount; ++relay)
+        showDefaultRelayTexts(form, relay);
+}
+
+} // namespace alarmcfg
