@@ -1,0 +1,292 @@
+#include "message_recorder.h"
+#include "modbus/modbus.h"
+#include "parity_mark_decoder.h"
+#include "posix_serial_port.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <atomic>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray withCrc(const QByteArray &body)
+{
+    const auto crc = CrcCheck::GetCrc16(body, int(body.size()));
+    return body + char(crc[1]) + char(crc[0]);
+}
+
+// A pseudo-terminal: the component opens the slave side by path, the test plays the device on
+// the master side.
+class PseudoTerminal {
+public:
+    PseudoTerminal()
+    {
+        char name[128] = {};
+        int masterFd = -1;
+        if (::openpty(&masterFd, &slave, name, nullptr, nullptr) != 0)
+            qFatal("openpty failed");
+        master = masterFd;
+        path = QString::fromLocal8Bit(name);
+    }
+    ~PseudoTerminal()
+    {
+        closeMaster();
+        ::close(slave);
+    }
+    void closeMaster()
+    {
+        const int fd = master.exchange(-1);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    // Callable from the device thread, so it reports instead of using test macros.
+    bool send(const QByteArray &bytes) const
+    {
+        return ::write(master, bytes.constData(), size_t(bytes.size())) == ssize_t(bytes.size());
+    }
+    // Reads up to n bytes, giving up after two seconds.
+    QByteArray receive(int n) const
+    {
+        QByteArray got;
+        while (got.size() < n) {
+            pollfd pfd{master, POLLIN, 0};
+            if (::poll(&pfd, 1, 2000) <= 0)
+                break;
+            char chunk[256];
+            const ssize_t r = ::read(master, chunk, size_t(qMin<qsizetype>(n - got.size(), sizeof chunk)));
+            if (r <= 0)
+                break;
+            got.append(chunk, r);
+        }
+        return got;
+    }
+
+    std::atomic<int> master{-1};
+    int slave = -1;
+    QString path;
+};
+
+constexpr int portNumber = 7;
+
+// The component on the pseudo-terminal's slave side, as port 7.
+struct Connected {
+    explicit Connected(const PseudoTerminal &pty)
+    {
+        qputenv("MODBUS_COM7", pty.path.toLocal8Bit());
+        component.setCommPort(portNumber);
+        QObject::connect(&component, &modbus::FC03ReadHoldingRegisterRespond4X,
+                         [this](qint16, qint16, qint16 &, qint16, QVector<qint16> &data, qint16) {
+                             registers = data;
+                         });
+        QObject::connect(&component, &modbus::CommPortEventError,
+                         [this](qint16, qint16 error) { errors.append(error); });
+    }
+    modbus component;
+    MessageRecorder messages{component};
+    QVector<qint16> registers;
+    QList<int> errors;
+};
+
+} // namespace
+
+class PosixSerialPortTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void parityMarks_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("reads");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("marked");
+        QTest::newRow("plain") << QList<QByteArray>{"\x01\x03"} << QByteArray("\x01\x03") << false;
+        QTest::newRow("doubled FF") << QList<QByteArray>{QByteArray("\x01\xFF\xFF\x85", 4)} << QByteArray("\x01\xFF\x85") << false;
+        QTest::newRow("mark") << QList<QByteArray>{QByteArray("\x01\xFF\x00\x41\x02", 5)} << QByteArray("\x01\x41\x02") << true;
+        QTest::newRow("marked zero") << QList<QByteArray>{QByteArray("\xFF\x00\x00", 3)} << QByteArray(1, '\0') << true;
+        QTest::newRow("doubled FF split") << QList<QByteArray>{"\x07\xFF", "\xFF\x08"} << QByteArray("\x07\xFF\x08") << false;
+        QTest::newRow("mark split twice") << QList<QByteArray>{"\xFF", QByteArray(1, '\0'), "\x41"} << QByteArray("\x41") << true;
+        QTest::newRow("stray escape kept") << QList<QByteArray>{"\xFF\x12"} << QByteArray("\xFF\x12") << false;
+    }
+    void parityMarks()
+    {
+        QFETCH(QList<QByteArray>, reads);
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, marked);
+        ParityMarkDecoder decoder;
+        QByteArray out;
+        bool anyMark = false;
+        for (const QByteArray &raw : reads) {
+            const auto result = decoder.feed(raw);
+            out += result.bytes;
+            anyMark = anyMark || result.errorMarked;
+        }
+        QCOMPARE(out, bytes);
+        QCOMPARE(anyMark, marked);
+    }
+
+    void settingsParsing_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("defaults") << "9600,n,8,1" << true;
+        QTest::newRow("even 7 2") << "19200,e,7,2" << true;
+        QTest::newRow("odd upper case") << "2400,O,8,1" << true;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("parity letter") << "9600,x,8,1" << false;
+        QTest::newRow("14400 has no termios speed") << "14400,n,8,1" << false;
+        QTest::newRow("256000 has no termios speed") << "256000,n,8,1" << false;
+        QTest::newRow("9 data bits") << "9600,n,9,1" << false;
+        QTest::newRow("3 stop bits") << "9600,n,8,3" << false;
+        QTest::newRow("too few fields") << "9600,n,8" << false;
+        QTest::newRow("not a number") << "fast,n,8,1" << false;
+    }
+    void settingsParsing()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, accepted);
+        PosixSerialPort port;
+        bool threw = false;
+        try {
+            port.setSettings(text);
+        } catch (const SerialPortError &) {
+            threw = true;
+        }
+        QCOMPARE(threw, !accepted);
+    }
+
+    void devicePaths()
+    {
+        qputenv("MODBUS_COM3", "/dev/custom-port");
+        QCOMPARE(PosixSerialPort::devicePath(3), QString("/dev/custom-port"));
+        qunsetenv("MODBUS_COM3");
+        QCOMPARE(PosixSerialPort::devicePath(99), QString("/dev/ttyS98"));
+        PosixSerialPort port;
+        QVERIFY_THROWS_EXCEPTION(SerialPortError, port.setPortNumber(0));
+    }
+
+    void openFailures_data()
+    {
+        QTest::addColumn<QByteArray>("device");
+        QTest::newRow("missing device") << QByteArray("/nonexistent/ttyX");
+        QTest::newRow("not a terminal") << QByteArray("/dev/null");
+    }
+    void openFailures()
+    {
+        QFETCH(QByteArray, device);
+        qputenv("MODBUS_COM8", device);
+        modbus component;
+        MessageRecorder messages(component);
+        component.setCommPort(8);
+        QCOMPARE(component.OpenPort(), false);
+        QCOMPARE(messages.texts, QStringList{modbus::portErrorMessage});
+        QCOMPARE(component.FC03_ReadHoldingRegister_4X(1, 0, 1), false);
+        QCOMPARE(messages.texts.last(), modbus::sendErrorMessage);
+    }
+
+    void secondOpenerFindsThePortInUse()
+    {
+        PseudoTerminal pty;
+        Connected first(pty);
+        QVERIFY(first.component.OpenPort());
+        Connected second(pty);
+        QCOMPARE(second.component.OpenPort(), false);
+        QCOMPARE(second.messages.texts, QStringList{modbus::portErrorMessage});
+        first.component.ClosePort();
+        QVERIFY(second.component.OpenPort());
+    }
+
+    void goodTransactionWithFFBytes()
+    {
+        PseudoTerminal pty;
+        Connected c(pty);
+        QVERIFY(c.component.OpenPort());
+        QByteArray request;
+        std::thread device([&] {
+            request = pty.receive(8);
+            pty.send(withCrc(QByteArray::fromHex("010304FF8500FF")));
+        });
+        const bool result = c.component.FC03_ReadHoldingRegister_4X(1, 0, 2);
+        device.join();
+        QCOMPARE(request, QByteArray::fromHex("010300000002C40B"));
+        QCOMPARE(result, true);
+        QCOMPARE(c.registers, (QVector<qint16>{-123, 255, 0}));
+    }
+
+    void silentDeviceTimesOut()
+    {
+        PseudoTerminal pty;
+        Connected c(pty);
+        c.component.setRespondTimeOut(100);
+        QVERIFY(c.component.OpenPort());
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(c.component.FC06_PresetSingleRegister_4X(1, 5, 15), false);
+        QVERIFY(clock.elapsed() >= 100);
+        QVERIFY(clock.elapsed() < 1000);
+        QCOMPARE(c.errors, QList<int>{1000});
+        QCOMPARE(pty.receive(8), QByteArray::fromHex("01060005000FD9CF"));
+    }
+
+    void staleBytesAreThrownAway()
+    {
+        PseudoTerminal pty;
+        Connected c(pty);
+        QVERIFY(c.component.OpenPort());
+        QVERIFY(pty.send(QByteArray::fromHex("010302002A399B")));   // a late reply, already received
+        QTest::qWait(50);
+        std::thread device([&] {
+            pty.receive(8);
+            pty.send(withCrc(QByteArray::fromHex("0103020007")));
+        });
+        const bool result = c.component.FC03_ReadHoldingRegister_4X(1, 0, 1);
+        device.join();
+        QCOMPARE(result, true);
+        QCOMPARE(c.registers, (QVector<qint16>{7, 0}));
+    }
+
+    void vanishedDeviceEndsTheWaitWithAnError()
+    {
+        PseudoTerminal pty;
+        Connected c(pty);
+        c.component.setRespondTimeOut(5000);
+        QVERIFY(c.component.OpenPort());
+        std::thread device([&] {
+            pty.receive(8);
+            pty.closeMaster();
+        });
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY_THROWS_EXCEPTION(SerialPortError, c.component.FC03_ReadHoldingRegister_4X(1, 0, 1));
+        device.join();
+        QVERIFY(clock.elapsed() < 2000);
+        QCOMPARE(c.component.CommStatus(), qint16(1000));
+        QVERIFY(c.errors.isEmpty());
+        c.component.ClosePort();
+        QCOMPARE(c.component.CommStatus(), qint16(0));
+    }
+
+    void inputBeyondTheBufferIsDropped()
+    {
+        PseudoTerminal pty;
+        qputenv("MODBUS_COM7", pty.path.toLocal8Bit());
+        PosixSerialPort port;
+        port.setBufferSizes(1024, 1024);
+        port.setSettings("9600,n,8,1");
+        port.setPortNumber(portNumber);
+        port.open();
+        QVERIFY(pty.send(QByteArray(1100, 'a')));
+        QTest::qWait(100);
+        QCOMPARE(port.bytesWaiting(), 1024);
+        QCOMPARE(port.takeAll().size(), 1024);
+        QCOMPARE(port.bytesWaiting(), 0);
+    }
+};
+
+QTEST_MAIN(PosixSerialPortTest)
+#include "tst_posix_serial_port.moc"
