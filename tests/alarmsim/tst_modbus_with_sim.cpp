@@ -1,0 +1,219 @@
+// The component against the simulator over a pseudo-terminal: another Modbus stack answers,
+// and each injected fault must end in the component's own outcome for it.
+#include "message_recorder.h"
+#include "modbus/modbus.h"
+#include "simulator.h"
+
+#include <QTest>
+
+namespace {
+
+constexpr int portNumber = 7;
+
+struct Outcome {
+    QString event;
+    QList<int> args; // every argument except RegisterData
+    QVector<qint16> data;
+};
+
+// The simulator and an opened component on its line, recording events and messages.
+class Rig {
+public:
+    explicit Rig(const QStringList &simulatorArguments)
+    {
+        sim.setPortNumber(portNumber);
+        started = sim.start(simulatorArguments + QStringList{"--static"});
+        using M = modbus;
+        QObject::connect(&component, &M::FC03ReadHoldingRegisterRespond4X,
+                         [this](qint16 s, qint16 e, qint16 &slave, qint16 start, QVector<qint16> &data, qint16 n) {
+                             outcomes << Outcome{"FC03", {s, e, slave, start, n}, data};
+                         });
+        QObject::connect(&component, &M::FC06PresetSingleRegisterRespond4X,
+                         [this](qint16 s, qint16 e, qint16 &slave, qint16 &address, qint16 &value) {
+                             outcomes << Outcome{"FC06", {s, e, slave, address, value}, {}};
+                         });
+        QObject::connect(&component, &M::FC16PresetMultiRegisterRespond4X,
+                         [this](qint16 s, qint16 e, qint16 &slave, qint16 &address, qint16 &value) {
+                             outcomes << Outcome{"FC16", {s, e, slave, address, value}, {}};
+                         });
+        QObject::connect(&component, &M::CommPortEventError, [this](qint16 s, qint16 e) {
+            outcomes << Outcome{"Error", {s, e}, {}};
+        });
+        component.setProperty("CommPort", portNumber);
+        opened = started && component.OpenPort();
+    }
+
+    bool ready() const { return opened; }
+
+    Simulator sim;
+    modbus component;
+    MessageRecorder messages{component};
+    QList<Outcome> outcomes;
+
+private:
+    bool started = false;
+    bool opened = false;
+};
+
+enum class Request { Read, WriteSingle, WriteBlock };
+
+bool send(modbus &component, Request request)
+{
+    switch (request) {
+    case Request::Read:
+        return component.FC03_ReadHoldingRegister_4X(1, 0, 7);
+    case Request::WriteSingle:
+        return component.FC06_PresetSingleRegister_4X(1, 5, 3);
+    case Request::WriteBlock:
+        return component.FC16_PresetMultiRegister_4X(1, 1010, {-1, 2, 3}, 3);
+    }
+    return false;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Request)
+
+class TestModbusWithSim : public QObject {
+    Q_OBJECT
+
+private slots:
+    void readsRegisters_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("address");
+        QTest::addColumn<QVector<qint16>>("expected");
+        QTest::newRow("analog status block")
+            << QStringList() << 0 << QVector<qint16>{2500, 1200, 0, 0, 5, 0, 0x21};
+        QTest::newRow("th status block") << QStringList{"--edition", "th"} << 0
+                                         << QVector<qint16>{235, 655, 0, 0, 5, 0, 0x21};
+        QTest::newRow("negative values") << QStringList{"--set", "1018=-123", "--set", "1019=0x8000"}
+                                         << 1018 << QVector<qint16>{-123, -32768};
+        QTest::newRow("last register") << QStringList{"--set", "1299=77"} << 1299 << QVector<qint16>{77};
+    }
+
+    void readsRegisters()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, address);
+        QFETCH(QVector<qint16>, expected);
+        Rig rig(arguments);
+        QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
+        const auto count = qint16(expected.size());
+        QVERIFY(rig.component.FC03_ReadHoldingRegister_4X(1, qint16(address), count));
+        QCOMPARE(rig.outcomes.size(), 1);
+        QCOMPARE(rig.outcomes[0].event, QStringLiteral("FC03"));
+        QCOMPARE(rig.outcomes[0].args, (QList<int>{1002, 1001, 1, address, count}));
+        QCOMPARE(rig.outcomes[0].data, expected + QVector<qint16>{0});
+        QCOMPARE(rig.sim.requests().value(0).request.size(), 23); // exactly one 8-byte frame
+    }
+
+    void writesSingleRegister()
+    {
+        Rig rig({});
+        QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
+        QVERIFY(rig.component.FC06_PresetSingleRegister_4X(1, 5, 15));
+        QCOMPARE(rig.outcomes.value(0).event, QStringLiteral("FC06"));
+        QCOMPARE(rig.outcomes.value(0).args, (QList<int>{1001, 0, 1, 5, 15}));
+        QCOMPARE(rig.sim.requests().value(0).request, QStringLiteral("01 06 00 05 00 0F D9 CF"));
+        QCOMPARE(rig.sim.registers().value(5), qint16(15));
+    }
+
+    void writesBlockOfNegativeValues()
+    {
+        Rig rig({});
+        QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
+        const QVector<qint16> values{-123, 1, -32768, 32767};
+        QVERIFY(rig.component.FC16_PresetMultiRegister_4X(1, 1010, values, 4));
+        QCOMPARE(rig.outcomes.value(0).args, (QList<int>{1001, 0, 1, 1010, -123}));
+        QVERIFY(rig.component.FC03_ReadHoldingRegister_4X(1, 1010, 4));
+        QCOMPARE(rig.outcomes.value(1).data, values + QVector<qint16>{0});
+        const SimulatorRequest written = rig.sim.requests().value(0);
+        QCOMPARE(written.fn, 16);
+        QCOMPARE(written.addr, 1010);
+        QCOMPARE(written.count, 4);
+        QCOMPARE(written.values, values);
+        QVERIFY(rig.messages.texts.isEmpty());
+    }
+
+    void reportsInjectedFaults_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<Request>("request");
+        QTest::addColumn<QList<int>>("errors"); // any of these codes
+        const QList<Request> requests{Request::Read, Request::WriteSingle, Request::WriteBlock};
+        const QStringList names{"read", "fc06", "fc16"};
+        const struct {
+            const char *name;
+            QStringList arguments;
+            QList<int> errors;
+        } faults[] = {
+            {"badcrc", {"--fault", "badcrc"}, {1003}},
+            {"wrongslave", {"--fault", "wrongslave"}, {1001}},
+            {"exception", {"--fault", "exception"}, {1000}},
+            {"short", {"--fault", "short"}, {1000}},
+            {"long", {"--fault", "long"}, {1000, 1003}},
+            {"slow", {"--fault", "slow", "--slow-ms", "800"}, {1000}},
+            {"silent", {"--silent"}, {1000}},
+        };
+        for (const auto &fault : faults)
+            for (int i = 0; i < requests.size(); ++i)
+                QTest::addRow("%s %s", fault.name, qPrintable(names[i]))
+                    << fault.arguments << requests[i] << fault.errors;
+    }
+
+    void reportsInjectedFaults()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(Request, request);
+        QFETCH(QList<int>, errors);
+        Rig rig(arguments);
+        QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
+        QVERIFY(!send(rig.component, request));
+        QCOMPARE(rig.outcomes.size(), 1);
+        QCOMPARE(rig.outcomes[0].event, QStringLiteral("Error"));
+        QCOMPARE(rig.outcomes[0].args.value(0), 1002);
+        QVERIFY2(errors.contains(rig.outcomes[0].args.value(1)),
+                 qPrintable(QString::number(rig.outcomes[0].args.value(1))));
+        QVERIFY(rig.messages.texts.isEmpty());
+        QCOMPARE(rig.component.CommStatus(), qint16(0));
+    }
+
+    void lateReplyIsDroppedByTheNextRequest()
+    {
+        Rig rig({"--fault", "slow", "--at", "6", "--slow-ms", "700"});
+        QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
+        QVERIFY(!rig.component.FC03_ReadHoldingRegister_4X(1, 6, 1));
+        QTest::qWait(400); // the late reply arrives meanwhile
+        QVERIFY(rig.component.FC03_ReadHoldingRegister_4X(1, 0, 7));
+        QCOMPARE(rig.outcomes.value(1).data.value(6), qint16(0x21));
+    }
+
+    void faultOnEveryThirdRequestOnly()
+    {
+        Rig rig({"--fault", "badcrc", "--every", "3"});
+        QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
+        QList<bool> results;
+        for (int i = 0; i < 6; ++i)
+            results << rig.component.FC03_ReadHoldingRegister_4X(1, 6, 1);
+        QCOMPARE(results, (QList<bool>{true, true, false, true, true, false}));
+    }
+
+    void vanishedControllerEndsTheRequest()
+    {
+        Rig rig({});
+        QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
+        QVERIFY(rig.component.FC03_ReadHoldingRegister_4X(1, 0, 7));
+        rig.sim.kill();
+        bool answered = true;
+        try {
+            answered = rig.component.FC03_ReadHoldingRegister_4X(1, 0, 7);
+        } catch (const SerialPortError &) {
+            answered = false;
+        }
+        QVERIFY(!answered);
+    }
+};
+
+QTEST_MAIN(TestModbusWithSim)
+#include "tst_modbus_with_sim.moc"
