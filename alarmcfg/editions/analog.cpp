@@ -1,6 +1,8 @@
 #include "edition.h"
 #include "plan_builders.h"
 
+#include "model/phone_slot.h"
+
 // The analog model: eight inputs and relays, two analog channels, ten phone slots.
 
 namespace alarmcfg {
@@ -68,7 +70,7 @@ Edition makeAnalogEdition()
     e.hasProgressBar = true;
     e.requiresPhoneNumber = false;
     e.limitTextMaxChars = std::nullopt;
-    e.emptyPhoneSlotText = QStringLiteral("a");
+    e.emptyPhoneSlotText = emptyPhoneSlotMarker;
     e.rangeItems = {"0~5V", "4~20ma", "0~20ma", "0~10V"};
     e.startupFullScale = "5000";
     e.clientWidthTwips = 16110;

@@ -210,7 +210,6 @@ private slots:
     void blockAtMeaninglessAddress_data();
     void blockAtMeaninglessAddress();
     void editionFacts();
-    void windowTexts();
     void factoryValues();
 };
 
@@ -376,32 +375,6 @@ void TestEditions::editionFacts()
     QCOMPARE(t.clientWidthTwips, 11715);
     QCOMPARE(t.clientHeightTwips, 8715);
     QCOMPARE(a.writePlan.back().block.field, Field::Options);
-}
-
-void TestEditions::windowTexts()
-{
-    const WindowTexts &a = analogEdition().window;
-    const WindowTexts &t = temperatureHumidityEdition().window;
-    QCOMPARE(a.sensorFrameCaption, QString::fromUtf8("模拟量状态"));
-    QCOMPARE(a.sensorLabels, QString::fromUtf8("模拟通道0|模拟通道1|实时值：|校准值：").split('|'));
-    QCOMPARE(a.alarmFrameCaption, QString::fromUtf8("模拟量报警设置"));
-    QCOMPARE(a.alarmHeading, QString::fromUtf8("模拟量报警短信"));
-    QCOMPARE(a.limitLabels, QString::fromUtf8("通道0上限|通道0下限|通道1上限|通道1下限").split('|'));
-    QCOMPARE(a.limitInitial, (QStringList{"99", "0", "99", "0"}));
-    QCOMPARE(a.alarmTextInitial,
-             QString::fromUtf8("模拟量超过上限值|模拟量低于下限值|模拟量超过上限值|模拟量低于下限值").split('|'));
-    QCOMPARE(a.relayFrameNames,
-             (QStringList{"Frame5", "Frame7", "Frame9", "Frame10", "Frame11", "Frame12", "Frame13", "Frame14"}));
-
-    QCOMPARE(t.sensorFrameCaption, QString::fromUtf8("温湿度状态"));
-    QCOMPARE(t.sensorLabels, QString::fromUtf8("温度值|湿度值|实时值：|校准值：").split('|'));
-    QCOMPARE(t.alarmFrameCaption, QString::fromUtf8("温湿度报警设置"));
-    QCOMPARE(t.alarmHeading, QString::fromUtf8("温湿度报警短信"));
-    QCOMPARE(t.limitLabels, QString::fromUtf8("温度上限|温度下限|湿度上限|湿度下限").split('|'));
-    QCOMPARE(t.limitInitial, (QStringList{"99", "0", "99", "0"}));
-    QCOMPARE(t.alarmTextInitial,
-             QString::fromUtf8("温度超过上限值|温度低于下限值|湿度超过上限值|湿度低于下限值").split('|'));
-    QCOMPARE(t.relayFrameNames, (QStringList{"Frame5", "Frame7", "Frame9_0", "Frame9_1"}));
 }
 
 void TestEditions::factoryValues()
