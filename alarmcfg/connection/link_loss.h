@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+namespace alarmcfg {
+
+class FormMain;
+
+inline const QString portFailureMessage = QStringLiteral("串口通信错误，连接已断开！");
+
+// Gives up the connection after the port failed or the controller fell silent: closes the port
+// (a port that fails again while closing is closed all the same), stops polling and the watchdog,
+// shows the disconnected caption, clears IsConnected, then tells the user `message`.
+void dropConnection(FormMain &form, const QString &message);
+
+} // namespace alarmcfg
