@@ -20,11 +20,11 @@ void showMessageBox(const QString &text)
         qWarning("%s", qUtf8Printable(text));   // no widgets without a QApplication
         return;
     }
-    const QWidget *active = QApplication::activeWindow();
+    QWidget *active = QApplication::activeWindow();
     const QString title = active && !active->windowTitle().isEmpty()
                               ? active->windowTitle()
                               : QCoreApplication::applicationName();
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, active);
     box.exec();
 }
 

@@ -1,6 +1,9 @@
 #include "modbus_rig.h"
 
+#include <QApplication>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -49,6 +52,33 @@ class PropertiesTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void defaultSinkShowsOneOkBoxTitledByTheWindow()
+    {
+        QWidget window;
+        window.setWindowTitle("Host window");
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto *port = new FakeSerialPort;
+        modbus component{std::unique_ptr<SerialPort>(port)};
+        QString text, title;
+        int buttons = 0;
+        QTimer::singleShot(0, [&] {
+            for (QWidget *widget : QApplication::topLevelWidgets()) {
+                if (auto *box = qobject_cast<QMessageBox *>(widget); box && box->isVisible()) {
+                    text = box->text();
+                    title = box->windowTitle();
+                    buttons = int(box->buttons().size());
+                    box->accept();
+                }
+            }
+        });
+        QCOMPARE(component.FC06_PresetSingleRegister_4X(1, 5, 15), false);   // port not open
+        QCOMPARE(text, modbus::sendErrorMessage);
+        QCOMPARE(title, QString("Host window"));
+        QCOMPARE(buttons, 1);
+    }
+
     void defaults()
     {
         Fresh f;
