@@ -2,13 +2,16 @@
 
 #include "connection/startup.h"
 #include "editing/di_alarm_texts.h"
+#include "editing/factory_defaults.h"
 #include "editing/phone_list.h"
+#include "editing/write_parameters.h"
 #include "window/window_icon.h"
 #include "window/window_layout.h"
 
 #include "modbus/modbus.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -69,6 +72,8 @@ void FormMain::connectHandlers()
     connect(ui.cmbDISel->lineEdit(), &QLineEdit::editingFinished, this,
             [this] { cmbDISel_EditingFinished(*this); });
     connect(ui.txtDIAlarm, &QPlainTextEdit::textChanged, this, [this] { txtDIAlarm_Change(*this); });
+    connect(ui.cmdRelayWrite, &QPushButton::clicked, this, [this] { cmdRelayWrite_Click(*this); });
+    connect(ui.Command1, &QPushButton::clicked, this, [this] { Command1_Click(*this); });
 }
 
 void FormMain::showMessage(const QString &text)
@@ -82,6 +87,32 @@ void FormMain::showMessage(const QString &text)
 void FormMain::setMessageSink(MessageSink sink)
 {
     messageSink_ = std::move(sink);
+}
+
+void FormMain::endProgram()
+{
+    ending_ = true;
+    if (programEnd_)
+        programEnd_();
+    else
+        closeAndExit();
+}
+
+void FormMain::setProgramEnd(ProgramEnd end)
+{
+    programEnd_ = std::move(end);
+}
+
+void FormMain::closeAndExit()
+{
+    Timer1->setEnabled(false);
+    Timer2->setEnabled(false);
+    try {
+        modbus1->ClosePort();
+    } catch (const SerialPortError &) {
+        // Ending anyway; the process releases the device.
+    }
+    QCoreApplication::exit(0);
 }
 
 void FormMain::showMessageBox(const QString &text)

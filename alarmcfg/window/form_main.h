@@ -94,6 +94,13 @@ public:
     void showMessage(const QString &text);
     void setMessageSink(MessageSink sink);
 
+    // Ends the program after a refusal: by default closes the port, stops both timers and leaves
+    // the event loop; tests record it instead. From then on isEnding() holds and no handler sends.
+    using ProgramEnd = std::function<void()>;
+    void endProgram();
+    void setProgramEnd(ProgramEnd end);
+    bool isEnding() const { return ending_; }
+
     Controls ui;
     PeriodicTimer *const Timer1;
     PeriodicTimer *const Timer2;
@@ -112,9 +119,12 @@ private:
     void connectHandlers();
     void centreOnScreen();
     void showMessageBox(const QString &text);
+    void closeAndExit();
 
     const Edition &edition_;
     MessageSink messageSink_;
+    ProgramEnd programEnd_;
+    bool ending_ = false;
     bool centred_ = false;
 };
 
