@@ -1,0 +1,279 @@
+#include "editing/write_parameters.h"
+
+#include "connection/link_loss.h"
+#include "editing/phone_list.h"
+#include "model/command_text.h"
+#include "model/phone_slot.h"
+#include "model/register_text.h"
+#include "model/setting_values.h"
+#include "window/form_main.h"
+#include "window/widget_state.h"
+
+#include "modbus/modbus.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+
+#include <optional>
+#include <stdexcept>
+#include <variant>
+
+namespace alarmcfg {
+
+namespace {
+
+// What one step of the plan takes from the window: nothing (a slot that is left alone), a text,
+// the texts of a numeric block, or register values that need no conversion.
+using Source = std::variant<std::monostate, QString, QStringList, QVector<qint16>>;
+
+// One request of the write, encoded and checked.
+struct Request {
+    quint16 address;
+    QVector<qint16> registers;
+    bool singleRegister;    // function 6: the options word
+    double progressAdvance;
+    int phoneRow;           // list entry selected while its slot is written; -1 for none
+};
+
+// The requests of one write, or the message that refuses it.
+struct PreparedWrite {
+    std::vector<Request> requests;
+    std::optional<QString> refusal;
+};
+
+QStringList textsOf(const std::vector<QLineEdit *> &boxes, int count)
+{
+    QStringList texts;
+    for (int k = 0; k < count; ++k)
+        texts << boxes.at(k)->text();
+    return texts;
+}
+
+Source phoneSlotSource(const FormMain &form, int slot)
+{
+    const QListWidget *list = form.ui.lstPhone;
+    if (slot < list->count())
+        return phoneSlotText(list->item(slot)->text());
+    if (const auto &marker = form.edition().emptyPhoneSlotText)
+        return *marker;
+    return std::monostate{};
+}
+
+QVector<qint16> rangeCodes(const FormMain &form, int count)
+{
+    QVector<qint16> codes;
+    for (int c = 0; c < count; ++c)
+        codes << qint16(selectedIndex(form.ui.cmbRangeSel.at(c))); // none selected: -1, 0xFFFF
+    return codes;
+}
+
+qint16 optionsWordOf(const FormMain &form)
+{
+    return optionsWord({form.ui.chkHold->checkState(), form.ui.chkPhoneAlarm->checkState(),
+                        form.ui.chkAnswer->checkState()});
+}
+
+Source sourceOf(const FormMain &form, const WriteStep &step)
+{
+    const int index = step.block.index;
+    const int count = step.block.count;
+    switch (step.block.field) {
+    case Field::OpenCommand: return form.ui.txtOpen.at(index)->text();
+    case Field::CloseCommand: return form.ui.txtClose.at(index)->text();
+    case Field::OpenReply: return form.ui.txtAnswer.at(index)->text();
+    case Field::CloseReply: return form.ui.txtCAnswer.at(index)->text();
+    case Field::AllCommand: return form.ui.txtAllCmd.at(index)->text();
+    case Field::DIAlarmText: return form.DIAlarmText.at(index);
+    case Field::PhoneSlot: return phoneSlotSource(form, index);
+    case Field::AlarmText: return form.ui.txtTHAlmMsg.at(index)->text();
+    case Field::ActionTimes: return textsOf(form.ui.txtTime, count);
+    case Field::Limits: return textsOf(form.ui.txtAdc, count);
+    case Field::Calibration: return textsOf(form.ui.txtTHCalc, count);
+    case Field::FullScale: return textsOf(form.ui.txtAIRange, count);
+    case Field::RangeCodes: return rangeCodes(form, count);
+    case Field::Options: return QVector<qint16>{optionsWordOf(form)};
+    case Field::Status: break;
+    }
+    throw std::logic_error("the status block is not part of the parameter write");
+}
+
+// Commands and relay replies stop at 20 bytes; every other text at the size of its slot, so
+// that no write reaches into the next field. A character GBK lacks would be stored as "?".
+std::optional<QString> textRefusal(const QString &text, const WriteStep &step)
+{
+    if (!isGbkEncodable(text))
+        return WriteMessages::notEncodable;
+    const int bytes = gbkByteLength(text);
+    if (step.lengthCheck && bytes > maxCommandBytes)
+        return WriteMessages::commandTooLong;
+    if (!step.lengthCheck && bytes > 2 * step.block.count)
+        return WriteMessages::textTooLong;
+    return std::nullopt;
+}
+
+std::optional<QVector<qint16>> numberRegisters(const QStringList &texts)
+{
+    QVector<qint16> values;
+    for (const QString &text : texts) {
+        const std::optional<qint16> value = registerValueOfText(text);
+        if (!value)
+            return std::nullopt;
+        values << *value;
+    }
+    return values;
+}
+
+int phoneRowOf(const FormMain &form, const WriteStep &step)
+{
+    const bool listEntry = step.block.field == Field::PhoneSlot && step.block.index < form.ui.lstPhone->count();
+    return listEntry ? step.block.index : -1;
+}
+
+// Checks and encodes every step before anything is sent.
+PreparedWrite prepareWrite(const FormMain &form)
+{
+    PreparedWrite prepared;
+    const QString password = form.ui.txtMiMa->text();
+    for (const WriteStep &step : form.edition().writePlan) {
+        const Source source = sourceOf(form, step);
+        QVector<qint16> registers;
+        if (std::holds_alternative<std::monostate>(source))
+            continue;
+        if (const auto *text = std::get_if<QString>(&source)) {
+            const QString stored = step.passwordPrefix ? commandText(password, *text) : *text;
+            if (auto refusal = textRefusal(stored, step))
+                return {{}, refusal};
+            registers = textToRegisters(stored);
+        } else if (const auto *numbers = std::get_if<QStringList>(&source)) {
+            auto values = numberRegisters(*numbers);
+            if (!values)
+                return {{}, WriteMessages::numberOutOfRange};
+            registers = *values;
+        } else {
+            registers = std::get<QVector<qint16>>(source);
+        }
+        prepared.requests.push_back({step.block.address, registers, step.block.field == Field::Options,
+                                     step.progressAdvance, phoneRowOf(form, step)});
+    }
+    return prepared;
+}
+
+bool anyLimitTooLong(const FormMain &form)
+{
+    const std::optional<int> maxChars = form.edition().limitTextMaxChars;
+    if (!maxChars)
+        return false;
+    for (const QLineEdit *box : form.ui.txtAdc)
+        if (characterCount(box->text()) > *maxChars)
+            return true;
+    return false;
+}
+
+// The checks that look at the window as a whole, in the order the user meets them.
+std::optional<QString> windowRefusal(const FormMain &form)
+{
+    if (!form.IsConnected)
+        return WriteMessages::notConnected;
+    if (form.edition().requiresPhoneNumber && form.ui.lstPhone->count() == 0)
+        return WriteMessages::noPhoneNumber;
+    if (anyLimitTooLong(form))
+        return WriteMessages::limitTooLong;
+    if (characterCount(form.ui.txtMiMa->text()) > maxPasswordChars)
+        return WriteMessages::passwordTooLong;
+    return std::nullopt;
+}
+
+// ProgressBar1 where the edition has one; the value keeps its halves between requests.
+class Progress {
+public:
+    explicit Progress(QProgressBar *bar) : bar_(bar) {}
+
+    void start()
+    {
+        set(0);
+        if (bar_)
+            bar_->setVisible(true);
+    }
+    void advance(double step) { set(value_ + step); }
+    void finish()
+    {
+        set(100);
+        hide();
+    }
+    void hide()
+    {
+        if (bar_)
+            bar_->setVisible(false);
+    }
+
+private:
+    void set(double newValue)
+    {
+        value_ = newValue;
+        if (bar_)
+            bar_->setValue(int(value_));
+    }
+
+    QProgressBar *bar_;
+    double value_ = 0;
+};
+
+bool send(modbus &component, const Request &request)
+{
+    const auto address = qint16(request.address);
+    if (request.singleRegister)
+        return component.FC06_PresetSingleRegister_4X(controllerSlave, address, request.registers.at(0));
+    return component.FC16_PresetMultiRegister_4X(controllerSlave, address, request.registers,
+                                                 qint16(request.registers.size()));
+}
+
+// Sends every request, also after one went unconfirmed; true when all were confirmed.
+bool sendAll(FormMain &form, const std::vector<Request> &requests, Progress &progress)
+{
+    bool allConfirmed = true;
+    for (const Request &request : requests) {
+        if (request.phoneRow >= 0)
+            form.ui.lstPhone->setCurrentRow(request.phoneRow);
+        allConfirmed = send(*form.modbus1, request) && allConfirmed;
+        progress.advance(request.progressAdvance);
+    }
+    return allConfirmed;
+}
+
+void clearPhoneSelection(FormMain &form)
+{
+    form.ui.lstPhone->setCurrentRow(-1);
+    form.ui.lstPhone->clearSelection();
+}
+
+} // namespace
+
+void cmdRelayWrite_Click(FormMain &form)
+{
+    if (const auto refusal = windowRefusal(form)) {
+        form.showMessage(*refusal);
+        return;
+    }
+    const PreparedWrite prepared = prepareWrite(form);
+    if (prepared.refusal) {
+        form.showMessage(*prepared.refusal);
+        return;
+    }
+    Progress progress(form.ui.ProgressBar1);
+    progress.start();
+    try {
+        const bool confirmed = sendAll(form, prepared.requests, progress);
+        clearPhoneSelection(form);
+        progress.finish();
+        form.showMessage(confirmed ? WriteMessages::succeeded : WriteMessages::failed);
+    } catch (const SerialPortError &) {
+        clearPhoneSelection(form);
+        progress.hide();
+        dropConnection(form, portFailureMessage);
+    }
+}
+
+} // namespace alarmcfg

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+namespace alarmcfg {
+
+class FormMain;
+
+// What the Set button tells the user.
+struct WriteMessages {
+    static inline const QString notConnected = QStringLiteral("请链接设备");
+    static inline const QString noPhoneNumber = QStringLiteral("请设置手机号码");
+    static inline const QString limitTooLong = QStringLiteral("温湿度报警值超过100");
+    static inline const QString passwordTooLong = QStringLiteral("密码长度不能超过6！");
+    static inline const QString commandTooLong = QStringLiteral("命令长度必须小于20！");
+    static inline const QString textTooLong = QStringLiteral("短信内容长度不能超过40字节！");
+    static inline const QString numberOutOfRange =
+        QStringLiteral("数值超出范围，必须在-32768到32767之间！");
+    static inline const QString notEncodable = QStringLiteral("内容含有设备无法保存的字符！");
+    static inline const QString succeeded = QStringLiteral("短信报警控制器参数设置成功！");
+    static inline const QString failed = QStringLiteral("短信报警控制器参数设置失败，请检查设备连接！");
+};
+
+// Password and command texts longer than this refuse the write.
+inline constexpr int maxPasswordChars = 6;
+inline constexpr int maxCommandBytes = 20;
+
+// Writes everything the window shows, in the order of the edition's write plan. Every check runs
+// before the first request, so a refused write sends nothing. Ends with one message: success
+// only when the controller confirmed every request.
+void cmdRelayWrite_Click(FormMain &form);
+
+} // namespace alarmcfg
