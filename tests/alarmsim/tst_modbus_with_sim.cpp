@@ -136,6 +136,18 @@ private slots:
         QVERIFY(rig.messages.texts.isEmpty());
     }
 
+    // An empty text goes out as a write of zero registers; the controller confirms it unchanged.
+    void confirmsEmptyBlockWrite()
+    {
+        Rig rig({});
+        QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
+        const QVector<qint16> before = rig.sim.registers();
+        QVERIFY(rig.component.FC16_PresetMultiRegister_4X(1, 770, {}, 0));
+        QCOMPARE(rig.outcomes.value(0).args, (QList<int>{1001, 0, 1, 770, 0}));
+        QCOMPARE(rig.sim.requests().value(0).reply, QStringLiteral("01 10 03 02 00 00 61 8D"));
+        QVERIFY(before.isEmpty() || rig.sim.registers().mid(770, 20) == before.mid(770, 20));
+    }
+
     void reportsInjectedFaults_data()
     {
         QTest::addColumn<QStringList>("arguments");

@@ -31,6 +31,15 @@ QByteArray readAvailable(int fd)
     return bytes;
 }
 
+// The programs write an empty text as a function 16 request of zero registers, and the controller
+// confirms it; libmodbus would answer with exception 3.
+bool isEmptyMultipleWrite(const QByteArray &frame)
+{
+    constexpr int functionIndex = 1, countHigh = 4, countLow = 5;
+    return frame.size() >= 9 && uint8_t(frame[functionIndex]) == 0x10 && frame[countHigh] == 0 &&
+           frame[countLow] == 0;
+}
+
 } // namespace
 
 Slave::Slave(SlaveSetup setupIn, const SerialLine &line, RequestLog &log, const StopSignal &stop)
@@ -142,6 +151,8 @@ void Slave::answer(const QByteArray &frame, std::chrono::steady_clock::time_poin
 
 QByteArray Slave::execute(const QByteArray &frame)
 {
+    if (isEmptyMultipleWrite(frame))
+        return withCrc(frame.left(6));
     modbus_set_socket(context, replyPipe[1]);
     modbus_reply(context, reinterpret_cast<const uint8_t *>(frame.constData()), int(frame.size()), mapping);
     modbus_set_socket(context, line.fd());
