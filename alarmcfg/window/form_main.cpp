@@ -1,6 +1,7 @@
 #include "window/form_main.h"
 
 #include "connection/startup.h"
+#include "connection/wiring.h"
 #include "editing/di_alarm_texts.h"
 #include "editing/factory_defaults.h"
 #include "editing/phone_list.h"
@@ -66,6 +67,7 @@ FormMain::~FormMain() = default;
 
 void FormMain::connectHandlers()
 {
+    connectConnectionHandlers(*this);
     connect(ui.cmdAddPhone, &QPushButton::clicked, this, [this] { cmdAddPhone_Click(*this); });
     connect(ui.cmdDelPhone, &QPushButton::clicked, this, [this] { cmdDelPhone_Click(*this); });
     connect(ui.cmbDISel, &QComboBox::currentIndexChanged, this, [this] { cmbDISel_Click(*this); });

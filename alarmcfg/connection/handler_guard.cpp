@@ -1,0 +1,21 @@
+#include "connection/handler_guard.h"
+
+#include "connection/link_loss.h"
+#include "window/form_main.h"
+
+#include "modbus/serial_port.h"
+
+namespace alarmcfg {
+
+void runHandler(FormMain &form, const std::function<void()> &handler)
+{
+    if (form.isEnding())
+        return;
+    try {
+        handler();
+    } catch (const SerialPortError &) {
+        dropConnection(form, portFailureMessage);
+    }
+}
+
+} // namespace alarmcfg

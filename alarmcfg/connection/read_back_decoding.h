@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+#include <QtGlobal>
+
+namespace alarmcfg {
+
+class FormMain;
+
+inline const QString firmwareTooOldMessage = QStringLiteral("设备版本太低，请下载V1.0的配置软件！");
+
+// Every read reply: stops the watchdog, then puts the block at `startAddress` into the window
+// and the window state. Replies for addresses that mean nothing change nothing else. Sends
+// nothing; an old firmware in a status reply of the analog model ends the program.
+void FC03ReadHoldingRegisterRespond4X(FormMain &form, qint16 startAddress,
+                                      const QVector<qint16> &RegisterData, qint16 RegisterCount);
+
+} // namespace alarmcfg

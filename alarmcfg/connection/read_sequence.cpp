@@ -1,0 +1,30 @@
+#include "connection/read_sequence.h"
+
+#include "editing/di_alarm_texts.h"
+#include "window/form_main.h"
+
+#include "modbus/modbus.h"
+
+namespace alarmcfg {
+
+bool readBlock(FormMain &form, const RegisterBlock &block)
+{
+    return form.modbus1->FC03_ReadHoldingRegister_4X(controllerSlave, qint16(block.address),
+                                                     qint16(block.count));
+}
+
+bool runReadSequence(FormMain &form, const std::vector<ReadStep> &steps)
+{
+    bool allAnswered = true;
+    for (const ReadStep &step : steps) {
+        if (form.isEnding())
+            return false;
+        if (step.kind == ReadStep::Kind::Read)
+            allAnswered = readBlock(form, step.block) && allAnswered;
+        else
+            cmbDISel_Click(form); // shows the selected channel's text; its change handler stores it back
+    }
+    return allAnswered;
+}
+
+} // namespace alarmcfg
