@@ -11,4 +11,9 @@ class FormMain;
 // reaches the event loop.
 void runHandler(FormMain &form, const std::function<void()> &handler);
 
+// Runs one request and returns its result. While connected, a request that could not even be
+// sent (the component has said why; no reply event was raised) means the port is gone: it throws
+// SerialPortError, so the sequence ends instead of every further request failing the same way.
+bool sendRequest(FormMain &form, const std::function<bool()> &request);
+
 } // namespace alarmcfg

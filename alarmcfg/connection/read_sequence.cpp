@@ -1,5 +1,6 @@
 #include "connection/read_sequence.h"
 
+#include "connection/handler_guard.h"
 #include "editing/di_alarm_texts.h"
 #include "window/form_main.h"
 
@@ -9,8 +10,10 @@ namespace alarmcfg {
 
 bool readBlock(FormMain &form, const RegisterBlock &block)
 {
-    return form.modbus1->FC03_ReadHoldingRegister_4X(controllerSlave, qint16(block.address),
-                                                     qint16(block.count));
+    return sendRequest(form, [&form, &block] {
+        return form.modbus1->FC03_ReadHoldingRegister_4X(controllerSlave, qint16(block.address),
+                                                         qint16(block.count));
+    });
 }
 
 bool runReadSequence(FormMain &form, const std::vector<ReadStep> &steps)

@@ -19,7 +19,10 @@ bool isOn(qint16 state, int relay)
 void writeRelays(FormMain &form)
 {
     form.Timer1->setEnabled(false);
-    form.modbus1->FC06_PresetSingleRegister_4X(controllerSlave, relayRegister, form.RelayState);
+    sendRequest(form, [&form] {
+        return form.modbus1->FC06_PresetSingleRegister_4X(controllerSlave, relayRegister,
+                                                          form.RelayState);
+    });
     if (form.IsConnected && !form.isEnding())
         form.Timer1->setEnabled(true); // an unanswered write must not stop the live view for good
 }
