@@ -221,7 +221,19 @@ private:
     double value_ = 0;
 };
 
-bool send(modbus &component, const Request &request)
+enum class Outcome {
+    Confirmed,   // the controller confirmed every request so far
+    Unconfirmed, // a request went out but was not confirmed
+    PortLost,    // the port failed, or the component could not send at all
+};
+
+// Disconnects when it goes out of scope, also when a request throws.
+struct ScopedConnection {
+    QMetaObject::Connection connection;
+    ~ScopedConnection() { QObject::disconnect(connection); }
+};
+
+bool sendRequest(modbus &component, const Request &request)
 {
     const auto address = qint16(request.address);
     if (request.singleRegister)
@@ -230,17 +242,37 @@ bool send(modbus &component, const Request &request)
                                                  qint16(request.registers.size()));
 }
 
-// Sends every request, also after one went unconfirmed; true when all were confirmed.
-bool sendAll(FormMain &form, const std::vector<Request> &requests, Progress &progress)
+// A request that went out always ends with an event; one the component refused to send (the
+// port is gone) raises none, and every further request would only fail the same way.
+Outcome send(modbus &component, const Request &request)
 {
-    bool allConfirmed = true;
-    for (const Request &request : requests) {
-        if (request.phoneRow >= 0)
-            form.ui.lstPhone->setCurrentRow(request.phoneRow);
-        allConfirmed = send(*form.modbus1, request) && allConfirmed;
-        progress.advance(request.progressAdvance);
+    bool answeredWrongly = false;
+    const ScopedConnection watch{QObject::connect(&component, &modbus::CommPortEventError,
+                                                  [&answeredWrongly] { answeredWrongly = true; })};
+    if (sendRequest(component, request))
+        return Outcome::Confirmed;
+    return answeredWrongly ? Outcome::Unconfirmed : Outcome::PortLost;
+}
+
+// Sends the requests in order, going on after an unconfirmed one, stopping when the port is lost.
+Outcome sendAll(FormMain &form, const std::vector<Request> &requests, Progress &progress)
+{
+    Outcome outcome = Outcome::Confirmed;
+    try {
+        for (const Request &request : requests) {
+            if (request.phoneRow >= 0)
+                form.ui.lstPhone->setCurrentRow(request.phoneRow);
+            const Outcome sent = send(*form.modbus1, request);
+            if (sent == Outcome::PortLost)
+                return sent;
+            if (sent == Outcome::Unconfirmed)
+                outcome = sent;
+            progress.advance(request.progressAdvance);
+        }
+    } catch (const SerialPortError &) {
+        return Outcome::PortLost;
     }
-    return allConfirmed;
+    return outcome;
 }
 
 void clearPhoneSelection(FormMain &form)
@@ -264,16 +296,15 @@ void cmdRelayWrite_Click(FormMain &form)
     }
     Progress progress(form.ui.ProgressBar1);
     progress.start();
-    try {
-        const bool confirmed = sendAll(form, prepared.requests, progress);
-        clearPhoneSelection(form);
-        progress.finish();
-        form.showMessage(confirmed ? WriteMessages::succeeded : WriteMessages::failed);
-    } catch (const SerialPortError &) {
-        clearPhoneSelection(form);
+    const Outcome outcome = sendAll(form, prepared.requests, progress);
+    clearPhoneSelection(form);
+    if (outcome == Outcome::PortLost) {
         progress.hide();
         dropConnection(form, portFailureMessage);
+        return;
     }
+    progress.finish();
+    form.showMessage(outcome == Outcome::Confirmed ? WriteMessages::succeeded : WriteMessages::failed);
 }
 
 } // namespace alarmcfg

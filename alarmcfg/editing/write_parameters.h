@@ -27,7 +27,8 @@ inline constexpr int maxCommandBytes = 20;
 
 // Writes everything the window shows, in the order of the edition's write plan. Every check runs
 // before the first request, so a refused write sends nothing. Ends with one message: success
-// only when the controller confirmed every request.
+// only when the controller confirmed every request. A port that fails, or on which the component
+// can no longer send, stops the sequence and gives up the connection.
 void cmdRelayWrite_Click(FormMain &form);
 
 } // namespace alarmcfg

@@ -1,0 +1,559 @@
+#include "connection/link_loss.h"
+#include "editing/write_parameters.h"
+#include "form_rig.h"
+#include "write_checks.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QTest>
+
+#include <functional>
+
+using namespace alarmcfg;
+
+using Setup = std::function<void(FormMain &)>;
+Q_DECLARE_METATYPE(Setup)
+
+namespace {
+
+const Edition &editionNamed(const QString &name)
+{
+    return name == "th" ? temperatureHumidityEdition() : analogEdition();
+}
+
+QStringList phoneNumbers(int count)
+{
+    QStringList numbers;
+    for (int k = 0; k < count; ++k)
+        numbers << QStringLiteral("1390000%1").arg(k, 4, 10, QLatin1Char('0'));
+    return numbers;
+}
+
+// (function, first register) of every request the write should send, in order.
+QList<QPair<int, int>> expectedSequence(const QString &edition, int phones)
+{
+    const bool analog = edition == "analog";
+    const int relays = analog ? 8 : 4;
+    QList<QPair<int, int>> sequence;
+    auto fc16 = [&](int address) { sequence.append({16, address}); };
+    for (int r = 0; r < relays; ++r) {
+        fc16(10 + 60 * r);
+        fc16(30 + 60 * r);
+        fc16(50 + 60 * r);
+        fc16(850 + 20 * r);
+    }
+    fc16(490);
+    fc16(510);
+    for (int k = 0; k < 4; ++k)
+        fc16(522 + 20 * k);
+    if (analog) {
+        for (int address : {710, 730, 750, 1100, 1120, 1140, 1160, 1180, 1200, 1220})
+            fc16(address);
+    } else {
+        for (int k = 0; k < phones; ++k)
+            fc16(260 + 20 * k);
+    }
+    for (int k = 0; k < 4; ++k)
+        fc16(770 + 20 * k);
+    fc16(690);
+    fc16(1010);
+    fc16(1018);
+    if (analog) {
+        fc16(1022);
+        fc16(1026);
+        sequence.append({6, 1030});
+    }
+    return sequence;
+}
+
+QList<QPair<int, int>> sentSequence(const QList<SimulatorRequest> &requests)
+{
+    QList<QPair<int, int>> sequence;
+    for (const SimulatorRequest &request : requests)
+        sequence.append({request.fn, request.addr});
+    return sequence;
+}
+
+// A text of `bytes` GBK bytes made of ASCII letters.
+QString asciiText(int bytes)
+{
+    return QString(bytes, QLatin1Char('x'));
+}
+
+} // namespace
+
+class TestWriteParameters : public QObject {
+    Q_OBJECT
+
+private slots:
+    void wholeSequence_data();
+    void wholeSequence();
+    void commandTexts_data();
+    void commandTexts();
+    void emptyTextIsZeroCountRequest();
+    void phoneSlots_data();
+    void phoneSlots();
+    void alarmTextKeepsItsNuls();
+    void numbers_data();
+    void numbers();
+    void options_data();
+    void options();
+    void noRangeSelection();
+    void refusals_data();
+    void refusals();
+    void silentController();
+    void progressBarDuringWrite();
+    void vanishedDeviceDropsConnection();
+    void portFailureWhileAwaitingReply_data();
+    void portFailureWhileAwaitingReply();
+};
+
+void TestWriteParameters::wholeSequence_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<int>("phones");
+    QTest::addColumn<int>("requestCount");
+    QTest::newRow("analog, no numbers") << "analog" << 0 << 58;
+    QTest::newRow("analog, ten numbers") << "analog" << 10 << 58;
+    QTest::newRow("th, one number") << "th" << 1 << 30;
+    QTest::newRow("th, eleven numbers") << "th" << 11 << 40;
+}
+
+void TestWriteParameters::wholeSequence()
+{
+    QFETCH(QString, edition);
+    QFETCH(int, phones);
+    QFETCH(int, requestCount);
+    WriteRig rig(editionNamed(edition));
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorText()));
+    rig.form->ui.lstPhone->addItems(phoneNumbers(phones));
+
+    rig.click(rig.form->ui.cmdRelayWrite);
+
+    const QList<SimulatorRequest> sent = rig.requests();
+    QCOMPARE(sent.size(), requestCount);
+    QCOMPARE(sentSequence(sent), expectedSequence(edition, phones));
+    for (const SimulatorRequest &request : sent) {
+        QCOMPARE(request.slave, 1);
+        QVERIFY2(request.reply.size() > 0, qPrintable(request.request));
+    }
+    QCOMPARE(rig.messages, QStringList{WriteMessages::succeeded});
+}
+
+void TestWriteParameters::commandTexts_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("stored");
+    QTest::newRow("password and command") << "739164" << "设备1开" << gbkBytes("739164*设备1开");
+    QTest::newRow("no password: no star") << "" << "设备1开" << gbkBytes("设备1开");
+    QTest::newRow("odd length padded") << "" << "abc" << QByteArray("abc");
+    QTest::newRow("exactly 20 bytes") << "123456" << "abcdefghijklm" << QByteArray("123456*abcdefghijklm");
+    QTest::newRow("Chinese password, 20 bytes") << "一二三四五六" << "设备1开" << gbkBytes("一二三四五六*设备1开");
+}
+
+// Commands carry the password prefix; the relay replies next to them never do.
+void TestWriteParameters::commandTexts()
+{
+    QFETCH(QString, password);
+    QFETCH(QString, command);
+    QFETCH(QByteArray, stored);
+    WriteRig rig(analogEdition());
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorText()));
+    Controls &ui = rig.form->ui;
+    ui.txtMiMa->setText(password);
+    ui.txtOpen[0]->setText(command);
+    ui.txtAllCmd[1]->setText(command);
+    ui.txtAnswer[0]->setText("ok");
+
+    rig.click(ui.cmdRelayWrite);
+
+    const QVector<qint16> expected = packed(stored);
+    for (int address : {10, 510}) {
+        const auto request = rig.requestAt(address);
+        QVERIFY(request);
+        QCOMPARE(request->count, expected.size());
+        QCOMPARE(request->values, expected);
+        QCOMPARE(rig.imageAt(address, expected.size()), expected);
+    }
+    QCOMPARE(rig.requestAt(50)->values, packedText("ok"));
+    QCOMPARE(rig.messages, QStringList{WriteMessages::succeeded});
+}
+
+// An empty text is a request of 0 registers: the slot keeps the text written before.
+void TestWriteParameters::emptyTextIsZeroCountRequest()
+{
+    WriteRig rig(analogEdition());
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorText()));
+    rig.click(rig.form->ui.cmdRelayWrite);
+    const QVector<qint16> before = rig.imageAt(850, 20);
+    QCOMPARE(before.mid(0, 7), packedText("设备1关闭成功"));
+    rig.form->ui.txtCAnswer[0]->clear();
+
+    rig.click(rig.form->ui.cmdRelayWrite);
+
+    const auto request = rig.requestAt(850);
+    QVERIFY(request);
+    QCOMPARE(request->count, 0);
+    QVERIFY(request->values.isEmpty());
+    QCOMPARE(rig.requests().size(), 2 * 58);
+    QCOMPARE(rig.imageAt(850, 20), before);
+    QCOMPARE(rig.messages, (QStringList{WriteMessages::succeeded, WriteMessages::succeeded}));
+}
+
+void TestWriteParameters::phoneSlots_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<QList<int>>("numberSlots");
+    QTest::addColumn<QList<int>>("markerSlots"); // "a"
+    QTest::addColumn<QList<int>>("untouched");
+    QTest::newRow("analog") << "analog" << QList<int>{710, 730, 750}
+                            << QList<int>{1100, 1120, 1140, 1160, 1180, 1200, 1220} << QList<int>{};
+    QTest::newRow("th") << "th" << QList<int>{260, 280, 300} << QList<int>{}
+                        << QList<int>{320, 340, 360, 380, 400, 420, 440, 460, 710, 1100};
+}
+
+void TestWriteParameters::phoneSlots()
+{
+    QFETCH(QString, edition);
+    QFETCH(QList<int>, numberSlots);
+    QFETCH(QList<int>, markerSlots);
+    QFETCH(QList<int>, untouched);
+    WriteRig rig(editionNamed(edition));
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorText()));
+    QListWidget *list = rig.form->ui.lstPhone;
+    const QStringList numbers = phoneNumbers(3);
+    list->addItems(numbers);
+    list->setCurrentRow(2);
+    QList<QPair<int, int>> rowWhileWritten;
+    connect(rig.form->modbus1, &modbus::FC16PresetMultiRegisterRespond4X, this,
+            [&](qint16, qint16, qint16 &, qint16 &startAddress, qint16 &) {
+                if (numberSlots.contains(startAddress))
+                    rowWhileWritten.append({startAddress, list->currentRow()});
+            });
+
+    rig.click(rig.form->ui.cmdRelayWrite);
+
+    for (int k = 0; k < numberSlots.size(); ++k) {
+        const QVector<qint16> expected = packed("86" + numbers[k].toLatin1());
+        QCOMPARE(expected.size(), 7);
+        QCOMPARE(rig.requestAt(numberSlots[k])->values, expected);
+        QCOMPARE(rowWhileWritten.value(k), qMakePair(numberSlots[k], k));
+    }
+    for (int address : markerSlots)
+        QCOMPARE(rig.requestAt(address)->values, QVector<qint16>{0x6100});
+    for (int address : untouched)
+        QVERIFY2(!rig.requestAt(address), qPrintable(QString::number(address)));
+    QCOMPARE(list->count(), 3);
+    QCOMPARE(list->currentRow(), -1);
+    QVERIFY(list->selectedItems().isEmpty());
+}
+
+// A slot read back with its zero bytes and not selected since is written with them.
+void TestWriteParameters::alarmTextKeepsItsNuls()
+{
+    WriteRig rig(analogEdition());
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorText()));
+    const QString readBack = QStringLiteral("数字通道2报警ABCDEFG") + QChar(0);
+    QCOMPARE(gbkBytes(readBack).size(), 21);
+    rig.form->DIAlarmText[1] = readBack;
+
+    rig.click(rig.form->ui.cmdRelayWrite);
+
+    const auto request = rig.requestAt(542);
+    QVERIFY(request);
+    QCOMPARE(request->count, 11);
+    QCOMPARE(request->values, packed(gbkBytes(readBack)));
+    QCOMPARE(request->values.last(), qint16(0));
+}
+
+void TestWriteParameters::numbers_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("value");
+    QTest::newRow("half to even, down") << "2.5" << 2;
+    QTest::newRow("half to even, up") << "3.5" << 4;
+    QTest::newRow("negative half") << "-2.5" << -2;
+    QTest::newRow("above half") << "2.51" << 3;
+    QTest::newRow("letters") << "abc" << 0;
+    QTest::newRow("empty") << "" << 0;
+    QTest::newRow("leading number") << "12abc" << 12;
+    QTest::newRow("largest") << "32767" << 32767;
+    QTest::newRow("smallest") << "-32768" << -32768;
+    QTest::newRow("rounds into range") << "-32768.4" << -32768;
+}
+
+void TestWriteParameters::numbers()
+{
+    QFETCH(QString, text);
+    QFETCH(int, value);
+    WriteRig rig(analogEdition());
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorText()));
+    rig.form->ui.txtTime[3]->setText(text);
+    rig.form->ui.txtAdc[2]->setText(text);
+
+    rig.click(rig.form->ui.cmdRelayWrite);
+
+    QCOMPARE(rig.requestAt(690)->values, (QVector<qint16>{0, 0, 0, qint16(value), 0, 0, 0, 0}));
+    QCOMPARE(rig.requestAt(1010)->values.at(2), qint16(value));
+    QCOMPARE(rig.imageAt(693, 1), QVector<qint16>{qint16(value)});
+    QCOMPARE(rig.messages, QStringList{WriteMessages::succeeded});
+}
+
+void TestWriteParameters::options_data()
+{
+    QTest::addColumn<int>("hold");
+    QTest::addColumn<int>("phoneAlarm");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("word");
+    QTest::newRow("none") << int(Qt::Unchecked) << int(Qt::Unchecked) << int(Qt::Unchecked) << 0;
+    QTest::newRow("all three") << int(Qt::Checked) << int(Qt::Checked) << int(Qt::Checked) << 7;
+    QTest::newRow("phone alarm only") << int(Qt::Unchecked) << int(Qt::Checked) << int(Qt::Unchecked) << 2;
+    QTest::newRow("greyed counts as clear") << int(Qt::PartiallyChecked) << int(Qt::Checked)
+                                            << int(Qt::PartiallyChecked) << 2;
+    QTest::newRow("all greyed") << int(Qt::PartiallyChecked) << int(Qt::PartiallyChecked)
+                                << int(Qt::PartiallyChecked) << 0;
+}
+
+void TestWriteParameters::options()
+{
+    QFETCH(int, hold);
+    QFETCH(int, phoneAlarm);
+    QFETCH(int, answer);
+    QFETCH(int, word);
+    WriteRig rig(analogEdition());
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorText()));
+    rig.form->ui.chkHold->setCheckState(Qt::CheckState(hold));
+    rig.form->ui.chkPhoneAlarm->setCheckState(Qt::CheckState(phoneAlarm));
+    rig.form->ui.chkAnswer->setCheckState(Qt::CheckState(answer));
+
+    rig.click(rig.form->ui.cmdRelayWrite);
+
+    const SimulatorRequest last = rig.requests().last();
+    QCOMPARE(last.fn, 6);
+    QCOMPARE(last.addr, 1030);
+    QCOMPARE(last.values, QVector<qint16>{qint16(word)});
+    QCOMPARE(rig.imageAt(1030, 1), QVector<qint16>{qint16(word)});
+}
+
+void TestWriteParameters::noRangeSelection()
+{
+    WriteRig rig(analogEdition());
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorText()));
+    rig.form->ui.cmbRangeSel[0]->setCurrentIndex(-1);
+    rig.form->ui.cmbRangeSel[1]->setCurrentIndex(3);
+
+    rig.click(rig.form->ui.cmdRelayWrite);
+
+    QCOMPARE(rig.requestAt(1026)->values, (QVector<qint16>{-1, 3}));
+    QCOMPARE(rig.imageAt(1026, 2), (QVector<qint16>{-1, 3}));
+}
+
+void TestWriteParameters::refusals_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<QString>("message");
+    const auto text = [](auto member, int index, const QString &value) {
+        return Setup([=](FormMain &form) { (form.ui.*member).at(index)->setText(value); });
+    };
+    const Setup oneNumber = [](FormMain &form) { form.ui.lstPhone->addItem("15800000000"); };
+    const auto th = [oneNumber](Setup more) {
+        return Setup([=](FormMain &form) {
+            oneNumber(form);
+            more(form);
+        });
+    };
+    const Setup passwordOf7 = [](FormMain &form) { form.ui.txtMiMa->setText("1234567"); };
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+
+    QTest::newRow("not connected") << "analog" << Setup([](FormMain &form) { form.IsConnected = false; })
+                                   << WriteMessages::notConnected;
+    QTest::newRow("not connected comes first") << "analog" << Setup([&](FormMain &form) {
+        form.IsConnected = false;
+        form.ui.txtMiMa->setText("1234567");
+    }) << WriteMessages::notConnected;
+    QTest::newRow("th: not connected") << "th" << Setup([](FormMain &form) { form.IsConnected = false; })
+                                       << WriteMessages::notConnected;
+    QTest::newRow("th: no phone number") << "th" << Setup([](FormMain &) {}) << WriteMessages::noPhoneNumber;
+    QTest::newRow("th: no phone number before the limit") << "th" << text(&Controls::txtAdc, 0, "100")
+                                                          << WriteMessages::noPhoneNumber;
+    QTest::newRow("th: limit 100") << "th" << th(text(&Controls::txtAdc, 0, "100")) << WriteMessages::limitTooLong;
+    QTest::newRow("th: limit -10") << "th" << th(text(&Controls::txtAdc, 3, "-10")) << WriteMessages::limitTooLong;
+    QTest::newRow("th: limit 5.5") << "th" << th(text(&Controls::txtAdc, 1, "5.5")) << WriteMessages::limitTooLong;
+    QTest::newRow("th: limit before password") << "th" << th([&](FormMain &form) {
+        form.ui.txtAdc[2]->setText("100");
+        form.ui.txtMiMa->setText("1234567");
+    }) << WriteMessages::limitTooLong;
+    QTest::newRow("th: password of 7") << "th" << th(passwordOf7) << WriteMessages::passwordTooLong;
+    QTest::newRow("password of 7") << "analog" << passwordOf7 << WriteMessages::passwordTooLong;
+    QTest::newRow("password of 7 Chinese characters") << "analog" << Setup([](FormMain &form) {
+        form.ui.txtMiMa->setText("一二三四五六七");
+    }) << WriteMessages::passwordTooLong;
+    QTest::newRow("password before a long command") << "analog" << Setup([&](FormMain &form) {
+        form.ui.txtMiMa->setText("1234567");
+        form.ui.txtOpen[0]->setText(asciiText(30));
+    }) << WriteMessages::passwordTooLong;
+    QTest::newRow("open command 21 bytes with prefix") << "analog" << Setup([](FormMain &form) {
+        form.ui.txtMiMa->setText("123456");
+        form.ui.txtOpen[0]->setText(asciiText(14));
+    }) << WriteMessages::commandTooLong;
+    QTest::newRow("off-reply of the last relay 21 bytes") << "analog" << text(&Controls::txtCAnswer, 7, asciiText(21))
+                                                         << WriteMessages::commandTooLong;
+    QTest::newRow("on-reply 11 Chinese characters") << "analog" << text(&Controls::txtAnswer, 2, "一二三四五六七八九十百")
+                                                   << WriteMessages::commandTooLong;
+    QTest::newRow("all-off command 21 bytes") << "analog" << Setup([](FormMain &form) {
+        form.ui.txtMiMa->clear();
+        form.ui.txtAllCmd[1]->setText(asciiText(21));
+    }) << WriteMessages::commandTooLong;
+    QTest::newRow("th: close command too long") << "th" << th(text(&Controls::txtClose, 3, asciiText(14)))
+                                                << WriteMessages::commandTooLong;
+    QTest::newRow("digital-input text 41 bytes") << "analog" << Setup([](FormMain &form) {
+        form.DIAlarmText[3] = asciiText(41);
+    }) << WriteMessages::textTooLong;
+    QTest::newRow("last alarm text 41 bytes") << "analog" << text(&Controls::txtTHAlmMsg, 3, asciiText(41))
+                                              << WriteMessages::textTooLong;
+    QTest::newRow("th: alarm text 21 Chinese characters")
+        << "th" << th(text(&Controls::txtTHAlmMsg, 0, QString(21, QChar(0x4E00)))) << WriteMessages::textTooLong;
+    QTest::newRow("phone entry beyond its slot") << "analog" << Setup([](FormMain &form) {
+        form.ui.lstPhone->addItem(asciiText(39));
+    }) << WriteMessages::textTooLong;
+    QTest::newRow("command before alarm text") << "analog" << Setup([](FormMain &form) {
+        form.ui.txtTHAlmMsg[0]->setText(asciiText(41));
+        form.ui.txtAllCmd[0]->setText(asciiText(30));
+    }) << WriteMessages::commandTooLong;
+    QTest::newRow("action time 32768") << "analog" << text(&Controls::txtTime, 7, "32768") << WriteMessages::numberOutOfRange;
+    QTest::newRow("limit -32769") << "analog" << text(&Controls::txtAdc, 1, "-32769") << WriteMessages::numberOutOfRange;
+    QTest::newRow("calibration rounds out of range") << "analog" << text(&Controls::txtTHCalc, 0, "32767.5")
+                                                     << WriteMessages::numberOutOfRange;
+    QTest::newRow("full scale huge") << "analog" << text(&Controls::txtAIRange, 1, "99999999999999999999")
+                                     << WriteMessages::numberOutOfRange;
+    QTest::newRow("th: calibration out of range") << "th" << th(text(&Controls::txtTHCalc, 1, "40000"))
+                                                  << WriteMessages::numberOutOfRange;
+    QTest::newRow("alarm text before number") << "analog" << Setup([](FormMain &form) {
+        form.ui.txtTime[0]->setText("40000");
+        form.ui.txtTHAlmMsg[3]->setText(asciiText(41));
+    }) << WriteMessages::textTooLong;
+    QTest::newRow("reply not representable") << "analog" << text(&Controls::txtAnswer, 0, "ok" + emoji)
+                                             << WriteMessages::notEncodable;
+    QTest::newRow("digital-input text not representable") << "analog" << Setup([=](FormMain &form) {
+        form.DIAlarmText[0] = emoji;
+    }) << WriteMessages::notEncodable;
+}
+
+// Every refused write leaves the controller as it was: not one request.
+void TestWriteParameters::refusals()
+{
+    QFETCH(QString, edition);
+    QFETCH(Setup, setup);
+    QFETCH(QString, message);
+    WriteRig rig(editionNamed(edition));
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorText()));
+    setup(*rig.form);
+    QProgressBar *bar = rig.form->ui.ProgressBar1;
+    bool barShown = false;
+    if (bar)
+        connect(bar, &QProgressBar::valueChanged, this, [&] { barShown = true; });
+
+    rig.click(rig.form->ui.cmdRelayWrite);
+
+    QCOMPARE(rig.messages, QStringList{message});
+    QCOMPARE(rig.requests().size(), 0);
+    QVERIFY(!barShown);
+    QVERIFY(!bar || bar->isHidden());
+}
+
+void TestWriteParameters::silentController()
+{
+    WriteRig rig(analogEdition(), {"--silent"});
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorText()));
+    rig.form->modbus1->setRespondTimeOut(20);
+
+    rig.click(rig.form->ui.cmdRelayWrite);
+
+    QCOMPARE(rig.requests().size(), 58);
+    QCOMPARE(rig.messages, QStringList{WriteMessages::failed});
+    QVERIFY(rig.form->ui.ProgressBar1->isHidden());
+}
+
+void TestWriteParameters::progressBarDuringWrite()
+{
+    WriteRig rig(analogEdition());
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorText()));
+    QProgressBar *bar = rig.form->ui.ProgressBar1;
+    bar->setValue(40);
+    QMap<int, int> valueAt;
+    bool alwaysVisible = true;
+    connect(rig.form->modbus1, &modbus::FC16PresetMultiRegisterRespond4X, this,
+            [&](qint16, qint16, qint16 &, qint16 &startAddress, qint16 &) {
+                valueAt[startAddress] = bar->value();
+                alwaysVisible = alwaysVisible && bar->isVisibleTo(rig.form.get());
+            });
+
+    rig.click(rig.form->ui.cmdRelayWrite);
+
+    QCOMPARE(valueAt.size(), 57);
+    QVERIFY(alwaysVisible);
+    QCOMPARE(valueAt[10], 0);          // the advance follows the request
+    QCOMPARE(valueAt[30], 1);          // 1.5
+    QCOMPARE(valueAt[710], 57);        // 38 texts of 1.5
+    QCOMPARE(valueAt[770], 77);        // ten phone slots of 2
+    QCOMPARE(valueAt[1022], 92);
+    QCOMPARE(bar->value(), 100);
+    QVERIFY(bar->isHidden());
+}
+
+// The device vanishing mid-write stops the sequence at the first request that cannot be sent
+// and gives up the connection, instead of one send error per remaining request.
+void TestWriteParameters::vanishedDeviceDropsConnection()
+{
+    WriteRig rig(analogEdition());
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorText()));
+    connect(rig.form->modbus1, &modbus::FC16PresetMultiRegisterRespond4X, this,
+            [&](qint16, qint16, qint16 &, qint16 &startAddress, qint16 &) {
+                if (startAddress == 490)
+                    rig.sim.kill();
+            });
+
+    rig.click(rig.form->ui.cmdRelayWrite);
+
+    QCOMPARE(rig.messages, (QStringList{modbus::sendErrorMessage, portFailureMessage}));
+    QVERIFY(!rig.form->IsConnected);
+    QVERIFY(rig.form->ui.ProgressBar1->isHidden());
+    QCOMPARE(rig.form->ui.lstPhone->currentRow(), -1);
+}
+
+void TestWriteParameters::portFailureWhileAwaitingReply_data()
+{
+    QTest::addColumn<int>("confirmedBefore"); // requests answered before the failing one
+    QTest::newRow("first request") << 0;
+    QTest::newRow("phone slot") << 41;
+}
+
+// The port failing during a reply wait (SerialPortError) must not escape into the event loop.
+void TestWriteParameters::portFailureWhileAwaitingReply()
+{
+    QFETCH(int, confirmedBefore);
+    FormRig rig(analogEdition());
+    QVERIFY(rig.form->modbus1->OpenPort());
+    rig.form->IsConnected = true;
+    rig.form->ui.lstPhone->addItems(phoneNumbers(5));
+    for (int k = 0; k < confirmedBefore; ++k)
+        rig.port->silence();
+    rig.port->expect({{}, {}, FakeSerialPort::Milliseconds(5)});
+    rig.form->modbus1->setRespondTimeOut(10);
+
+    QTest::mouseClick(rig.form->ui.cmdRelayWrite, Qt::LeftButton);
+
+    QCOMPARE(rig.port->written.size(), confirmedBefore + 1);
+    QCOMPARE(rig.messages, QStringList{portFailureMessage});
+    QVERIFY(!rig.form->IsConnected);
+    QVERIFY(rig.form->ui.ProgressBar1->isHidden());
+    QCOMPARE(rig.form->ui.lstPhone->currentRow(), -1);
+}
+
+QTEST_MAIN(TestWriteParameters)
+#include "tst_write_parameters.moc"

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "sim_form_rig.h"
+
+#include "modbus/modbus.h"
+
+#include <QByteArray>
+#include <QStringEncoder>
+#include <QTest>
+#include <QVector>
+
+#include <optional>
+
+// Shared by the write and factory-default tests: a window connected to alarmsim and what the
+// controller saw, with texts packed here independently of the program's own encoder.
+
+inline QByteArray gbkBytes(const QString &text)
+{
+    QStringEncoder gbk("GBK");
+    return gbk.encode(text);
+}
+
+// Two bytes per register, high half first, an odd count padded with a zero byte.
+inline QVector<qint16> packed(QByteArray bytes)
+{
+    if (bytes.size() % 2 != 0)
+        bytes.append('\0');
+    QVector<qint16> registers;
+    for (qsizetype i = 0; i < bytes.size(); i += 2)
+        registers << qint16(quint16(quint8(bytes[i]) << 8 | quint8(bytes[i + 1])));
+    return registers;
+}
+
+inline QVector<qint16> packedText(const QString &text)
+{
+    return packed(gbkBytes(text));
+}
+
+inline QStringList simulatorArguments(const alarmcfg::Edition &edition)
+{
+    if (&edition == &alarmcfg::temperatureHumidityEdition())
+        return {"--static", "--edition", "th"};
+    return {"--static"};
+}
+
+// A window whose modbus1 has the simulator's port open and which counts as connected. Writes
+// are what the tests look at, so the read-back of a full connect is not needed here.
+struct WriteRig : SimFormRig {
+    explicit WriteRig(const alarmcfg::Edition &edition, const QStringList &extraArguments = {})
+        : SimFormRig(edition, simulatorArguments(edition) + extraArguments)
+    {
+    }
+
+    bool open()
+    {
+        if (!ready())
+            return false;
+        form->modbus1->setCommPort(portNumber);
+        if (!form->modbus1->OpenPort())
+            return false;
+        form->IsConnected = true;
+        return true;
+    }
+
+    // The request starting at `address` (the last one, should there be several).
+    std::optional<SimulatorRequest> requestAt(int address) const
+    {
+        const QList<SimulatorRequest> all = requests();
+        for (auto it = all.crbegin(); it != all.crend(); ++it)
+            if (it->addr == address)
+                return *it;
+        return std::nullopt;
+    }
+
+    QVector<qint16> imageAt(int address, int count) const { return sim.registers().mid(address, count); }
+};
