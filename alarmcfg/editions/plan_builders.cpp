@@ -110,8 +110,12 @@ std::vector<RegisterBlock> readableFrom(const std::vector<ReadStep> &readBack,
             if (step.kind == ReadStep::Kind::Read)
                 blocks.push_back(step.block);
     std::ranges::sort(blocks, {}, &RegisterBlock::address);
-    const auto duplicates = std::ranges::unique(blocks, {}, &RegisterBlock::address);
-    blocks.erase(duplicates.begin(), duplicates.end());
+    // std::unique rather than std::ranges::unique: clang 14 (the fuzz builds) cannot compile the
+    // latter's subrange against libstdc++ 12.
+    const auto sameAddress = [](const RegisterBlock &a, const RegisterBlock &b) {
+        return a.address == b.address;
+    };
+    blocks.erase(std::unique(blocks.begin(), blocks.end(), sameAddress), blocks.end());
     return blocks;
 }
 
