@@ -37,11 +37,14 @@ struct Encoded {
     bool lossless;
 };
 
-// The encoder substitutes "?" for what GBK lacks and flags it.
+// The encoder substitutes "?" for what GBK lacks and flags it. A high surrogate at the very end
+// would wait for its partner and vanish unflagged, so it becomes "?" like any lone surrogate.
 Encoded encodeGbk(const QString &text)
 {
-    QStringEncoder encoder(codePage);
+    QStringEncoder encoder(codePage, QStringConverter::Flag::Stateless);
     QByteArray bytes = encoder.encode(text);
+    if (!text.isEmpty() && text.back().isHighSurrogate())
+        bytes.append('?');
     return {bytes, !encoder.hasError()};
 }
 
