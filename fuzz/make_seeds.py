@@ -1,0 +1,84 @@
+#!/usr/bin/env python3
+"""Writes the small seed inputs of each fuzz target into fuzz/corpus/<target>/.
+
+The layouts follow the targets' FuzzInput reads: bytes, big-endian words, length-prefixed runs.
+"""
+import pathlib
+import struct
+
+CORPUS = pathlib.Path(__file__).resolve().parent / "corpus"
+
+
+def word(value):
+    return struct.pack(">H", value & 0xFFFF)
+
+
+def text(units):
+    """A length byte and UTF-16 code units."""
+    return bytes([len(units)]) + b"".join(word(u) for u in units)
+
+
+def script(chunks, parity=None, failure=None):
+    """chunks: (at_ms, payload) with payload bytes (raw) or a list of words (plausible reply)."""
+    out = bytes([len(chunks)])
+    for at, payload in chunks:
+        out += word(at)
+        if isinstance(payload, list):
+            out += b"\x01" + b"".join(word(w) for w in payload) + b"\x00"
+        else:
+            out += b"\x00" + bytes([len(payload)]) + payload
+    faults = (1 if parity is not None else 0) | (2 if failure is not None else 0)
+    out += bytes([faults])
+    if parity is not None:
+        out += word(parity)
+    if failure is not None:
+        out += word(failure)
+    return out
+
+
+def request(function_index, slave, address, count, values=()):
+    out = bytes([function_index, slave]) + word(address) + word(count)
+    if function_index == 3:
+        out += word(len(values)) + b"".join(word(v) for v in values)
+    return out
+
+
+def modbus_reply_seeds():
+    read = request(0, 1, 0, 7)
+    return {
+        "read_status": word(500) + read + b"\x00\x00" + script([(5, [0, 0, 0, 0, 5, 0x102, 0x21])]) + word(1000),
+        "read_input_late": word(500) + request(1, 1, 10, 2) + b"\x00\x00" + script([(600, [1, 2])]) + word(10),
+        "write_single": word(500) + request(2, 1, 5, 15) + b"\x00\x00" + script([(5, [])]) + word(0),
+        "write_multi": word(500) + request(3, 1, 16, 3, [1, 2, 3]) + b"\x00\x00" + script([(5, [])]) + word(0),
+        "write_multi_too_long": word(500) + request(3, 1, 0, 47, range(47)) + b"\x00\x00" + script([]) + word(0),
+        "read_nested": word(500) + read + b"\x01" + request(0, 1, 10, 10) + b"\x00"
+        + script([(5, [0] * 7)]) + script([(5, list(range(10)))]) + word(0),
+        "stale_then_parity": word(500) + read + b"\x00\x01\x03\x01\x03\x02" + script([(5, b"\x01\x03")], parity=3) + word(0),
+        "port_failure": word(500) + read + b"\x00\x00" + script([(5, b"\x01")], failure=10) + word(0),
+        "exception_reply": word(200) + request(0, 1, 0, 2) + b"\x00\x00" + script([(5, bytes.fromhex("018302c0f1"))]) + word(0),
+    }
+
+
+def encoder_seeds():
+    return {
+        "text_gbk": b"\x00" + text([0x62A5, 0x8B66, 0x0041]),
+        "text_invalid_surrogate": b"\x00" + text([0xD800, 0x0041, 0x0000, 0x4E2D]),
+        "registers_invalid_gbk": b"\x01" + word(3) + word(0x8100) + word(0xFFFF) + word(0xD6D0),
+        "command": b"\x02" + text([0x31, 0x32]) + text([0x4E2D, 0x2A]) + text([0x2A, 0x2A]),
+        "phone": b"\x03" + text([0x31, 0x33, 0x30]) + text([0x61]),
+        "number_box": b"\x04" + text([0x20, 0x2D, 0x31, 0x2E, 0x35]) + word(0) + word(32767),
+        "version_0x8000": b"\x05" + word(0x8000) + b"\x01",
+        "register_bytes": b"\x06" + word(3) + word(6) + word(1) + word(2) + word(3) + b"\x00" * 6 + word(6) + b"\x00",
+    }
+
+
+def write(target, seeds):
+    folder = CORPUS / target
+    folder.mkdir(parents=True, exist_ok=True)
+    for name, data in seeds.items():
+        (folder / name).write_bytes(data)
+
+
+if __name__ == "__main__":
+    write("modbus_reply", modbus_reply_seeds())
+    write("encoders", encoder_seeds())
