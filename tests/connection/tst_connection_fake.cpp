@@ -1,0 +1,367 @@
+// Read-back decoding, relay bit rules, the watchdog and port failures on the scripted port, where
+// replies, silences and failures can be placed exactly.
+#include "form_rig.h"
+
+#include "connection/link_loss.h"
+#include "connection/read_back_decoding.h"
+#include "connection/relay_switching.h"
+#include "connection/status_polling.h"
+#include "model/register_text.h"
+#include "window/widget_state.h"
+
+#include "modbus/modbus.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace alarmcfg;
+
+namespace {
+
+constexpr int textReadRegisters = 10;
+
+const Edition &editionNamed(const QString &name)
+{
+    return name == u"th" ? temperatureHumidityEdition() : analogEdition();
+}
+
+// `before`, a NUL character, `after`.
+QString withNul(const QString &before, const QString &after)
+{
+    return before + QChar(u'\0') + after;
+}
+
+// A text as the controller returns it from a 10-register read: zero-padded.
+QVector<qint16> textRegisters(const QString &text)
+{
+    QVector<qint16> registers = textToRegisters(text);
+    registers.resize(textReadRegisters);
+    return registers;
+}
+
+// The component's event arguments: the registers plus one spare zero element.
+void deliver(FormMain &form, int address, QVector<qint16> registers)
+{
+    const auto count = qint16(registers.size());
+    registers.append(0);
+    FC03ReadHoldingRegisterRespond4X(form, qint16(address), registers, count);
+}
+
+QByteArray withCrc(const QByteArray &body)
+{
+    const auto crc = CrcCheck::GetCrc16(body, int(body.size()));
+    return body + char(crc[1]) + char(crc[0]);
+}
+
+// Function 3 reply of slave 1 carrying `registers`.
+QByteArray readReply(const QVector<qint16> &registers)
+{
+    QByteArray body{"\x01\x03", 2};
+    body.append(char(2 * registers.size()));
+    for (qint16 value : registers)
+        body.append(char(quint16(value) >> 8)).append(char(value & 0xFF));
+    return withCrc(body);
+}
+
+QByteArray statusReply(qint16 version = 0x21)
+{
+    return readReply({0, 0, 0, 0, 0, 0, version});
+}
+
+// Start address of a request frame (function 3 or 6).
+int addressOf(const QByteArray &frame)
+{
+    return quint8(frame[2]) << 8 | quint8(frame[3]);
+}
+
+// A connected window whose controller answered the probe and then nothing of the read-back.
+struct ConnectedRig : FormRig {
+    explicit ConnectedRig(const Edition &edition) : FormRig(edition)
+    {
+        form->setProgramEnd([this] { ++programEnds; });
+        port->reply(statusReply());
+        for (const ReadStep &step : edition.readBack)
+            if (step.kind == ReadStep::Kind::Read)
+                port->silence();
+    }
+    void connect() { QTest::mouseClick(form->ui.cmdConnect, Qt::LeftButton); }
+
+    int programEnds = 0;
+};
+
+} // namespace
+
+class TestConnectionFake : public QObject {
+    Q_OBJECT
+
+private slots:
+    void textBlocks_data();
+    void textBlocks();
+    void diAlarmTextKeepsNuls();
+    void phoneSlots_data();
+    void phoneSlots();
+    void rangeCodesAndOptions();
+    void actionTimesOfFourRelays();
+    void meaninglessAddressChangesNothing_data();
+    void meaninglessAddressChangesNothing();
+    void relayStateAfterToggle_data();
+    void relayStateAfterToggle();
+    void relayPressWhileDisconnected();
+    void watchdogFiresAfterFiveSilentSeconds();
+    void portFailureDuringReadBack();
+    void oldFirmwareAtLaterPollEndsProgram();
+};
+
+void TestConnectionFake::textBlocks_data()
+{
+    QTest::addColumn<int>("address");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("password"); // txtMiMa afterwards; it starts as "keep"
+
+    QTest::newRow("open with password") << 10 << "123*开灯" << "txtOpen_0" << "开灯" << "123";
+    QTest::newRow("open without star empties password")
+        << 70 << "开灯" << "txtOpen_1" << "开灯" << "";
+    QTest::newRow("open, second star ends command") << 430 << "1*a*b" << "txtOpen_7" << "a" << "1";
+    QTest::newRow("open, NUL inside password") << 10 << withNul("ab", "c*d") << "txtOpen_0"
+                                               << "d" << "ab";
+    QTest::newRow("close drops password") << 30 << "9*关灯" << "txtClose_0" << "关灯" << "keep";
+    QTest::newRow("close without star") << 450 << "关" << "txtClose_7" << "关" << "keep";
+    QTest::newRow("opening reply cut at NUL") << 50 << withNul("ok", "junk") << "txtAnswer_0"
+                                              << "ok" << "keep";
+    QTest::newRow("closing reply") << 990 << "已关" << "txtCAnswer_7" << "已关" << "keep";
+    QTest::newRow("alarm text") << 830 << "过低" << "txtTHAlmMsg_3" << "过低" << "keep";
+}
+
+void TestConnectionFake::textBlocks()
+{
+    QFETCH(int, address);
+    QFETCH(QString, stored);
+    QFETCH(QString, box);
+    FormRig rig(analogEdition());
+    rig.form->ui.txtMiMa->setText("keep");
+
+    deliver(*rig.form, address, textRegisters(stored));
+
+    QTEST(rig.widget<QLineEdit>(box)->text(), "shown");
+    QTEST(rig.form->ui.txtMiMa->text(), "password");
+}
+
+void TestConnectionFake::diAlarmTextKeepsNuls()
+{
+    FormRig rig(analogEdition());
+    const QString shownBefore = rig.form->ui.txtDIAlarm->toPlainText();
+    const QVector<qint16> registers = textRegisters(withNul("报警", "x"));
+
+    deliver(*rig.form, 542, registers);
+
+    QCOMPARE(rig.form->DIAlarmText[1], registersToText(registers));
+    QVERIFY(rig.form->DIAlarmText[1].startsWith(withNul("报警", "x")));
+    QCOMPARE(rig.form->ui.txtDIAlarm->toPlainText(), shownBefore);
+}
+
+void TestConnectionFake::phoneSlots_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<QList<int>>("addresses");
+    QTest::addColumn<QStringList>("stored");
+    QTest::addColumn<QStringList>("listed");
+
+    QTest::newRow("analog: marker, number, zeros, number")
+        << "analog" << QList<int>{710, 730, 750, 1100}
+        << QStringList{"a", "8613912345678", "", "8615800000000"}
+        << QStringList{"13912345678", "15800000000"};
+    QTest::newRow("analog: slot 1 empties the list") << "analog" << QList<int>{710}
+                                                     << QStringList{""} << QStringList{};
+    QTest::newRow("analog: later slot appends") << "analog" << QList<int>{730}
+                                                << QStringList{"8613912345678"}
+                                                << QStringList{"old", "13912345678"};
+    QTest::newRow("th: slot 1 at 260") << "th" << QList<int>{260, 460}
+                                       << QStringList{"8613912345678", "8615800000000"}
+                                       << QStringList{"13912345678", "15800000000"};
+    QTest::newRow("th: 710 is no phone slot") << "th" << QList<int>{710, 1100}
+                                              << QStringList{"8613912345678", "8613912345678"}
+                                              << QStringList{"old"};
+}
+
+void TestConnectionFake::phoneSlots()
+{
+    QFETCH(QString, edition);
+    QFETCH(QList<int>, addresses);
+    QFETCH(QStringList, stored);
+    FormRig rig(editionNamed(edition));
+    rig.form->ui.lstPhone->addItem("old");
+
+    for (int i = 0; i < addresses.size(); ++i)
+        deliver(*rig.form, addresses[i], textRegisters(stored[i]));
+
+    QStringList listed;
+    for (int row = 0; row < rig.form->ui.lstPhone->count(); ++row)
+        listed << rig.form->ui.lstPhone->item(row)->text();
+    QTEST(listed, "listed");
+}
+
+void TestConnectionFake::rangeCodesAndOptions()
+{
+    FormRig rig(analogEdition());
+    const Controls &ui = rig.form->ui;
+    ui.cmbRangeSel[1]->setCurrentIndex(3);
+    ui.chkHold->setChecked(true);
+
+    deliver(*rig.form, 1026, {2, 7});
+    deliver(*rig.form, 1030, {6});
+
+    QCOMPARE(ui.cmbRangeSel[0]->currentText(), QStringLiteral("0~20ma"));
+    QCOMPARE(ui.cmbRangeSel[1]->currentIndex(), 3);
+    QVERIFY(!ui.chkHold->isChecked());
+    QVERIFY(ui.chkPhoneAlarm->isChecked());
+    QVERIFY(ui.chkAnswer->isChecked());
+
+    deliver(*rig.form, 1030, {qint16(0x0100)}); // only the low byte counts
+    QVERIFY(!ui.chkHold->isChecked());
+    QVERIFY(!ui.chkPhoneAlarm->isChecked());
+    QVERIFY(!ui.chkAnswer->isChecked());
+}
+
+void TestConnectionFake::actionTimesOfFourRelays()
+{
+    FormRig rig(temperatureHumidityEdition());
+
+    deliver(*rig.form, 690, {1, 2, 3, -4, 5, 6, 7, 8});
+
+    const QStringList expected{"1", "2", "3", "-4"};
+    QCOMPARE(int(rig.form->ui.txtTime.size()), 4);
+    for (int r = 0; r < 4; ++r)
+        QCOMPARE(rig.form->ui.txtTime[r]->text(), expected[r]);
+}
+
+void TestConnectionFake::meaninglessAddressChangesNothing_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<int>("address");
+    QTest::newRow("analog all-on command") << "analog" << 490;
+    QTest::newRow("analog relay register") << "analog" << 5;
+    QTest::newRow("analog mid-slot") << "analog" << 20;
+    QTest::newRow("th options") << "th" << 1030;
+    QTest::newRow("th range codes") << "th" << 1026;
+    QTest::newRow("th relay 4 open command") << "th" << 250;
+}
+
+void TestConnectionFake::meaninglessAddressChangesNothing()
+{
+    QFETCH(QString, edition);
+    QFETCH(int, address);
+    FormRig rig(editionNamed(edition));
+    FormMain &form = *rig.form;
+    form.Timer2->setInterval(5000);
+    const QStringList before{form.ui.txtOpen[0]->text(), form.ui.txtMiMa->text(),
+                             form.ui.lblVertion->text(), form.ui.txtTime[0]->text()};
+
+    deliver(form, address, textRegisters("1*x"));
+
+    QVERIFY(!form.Timer2->isTicking()); // every read reply stops the watchdog
+    QCOMPARE((QStringList{form.ui.txtOpen[0]->text(), form.ui.txtMiMa->text(),
+                          form.ui.lblVertion->text(), form.ui.txtTime[0]->text()}),
+             before);
+    QVERIFY(!form.StatusSeen);
+}
+
+void TestConnectionFake::relayStateAfterToggle_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("relay");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("0, Q3 on") << 0 << 3 << 8;
+    QTest::newRow("8, Q3 off") << 8 << 3 << 0;
+    QTest::newRow("0x0105, Q1 on keeps high byte") << 0x0105 << 1 << 0x0107;
+    QTest::newRow("0x0107, Q0 off drops high byte") << 0x0107 << 0 << 0x0006;
+    QTest::newRow("bit 8 alone is not Q0") << 0x0100 << 0 << 0x0101;
+    QTest::newRow("0xFFFF, Q7 off") << -1 << 7 << 0x007F;
+    QTest::newRow("0x8000, Q7 on") << int(qint16(0x8000)) << 7 << int(qint16(0x8080));
+}
+
+void TestConnectionFake::relayStateAfterToggle()
+{
+    QFETCH(int, state);
+    QFETCH(int, relay);
+    QTEST(int(alarmcfg::relayStateAfterToggle(qint16(state), relay)), "expected");
+}
+
+void TestConnectionFake::relayPressWhileDisconnected()
+{
+    FormRig rig(analogEdition());
+
+    QTest::mouseClick(rig.form->ui.cmdRelay[4], Qt::LeftButton);
+
+    QCOMPARE(rig.form->RelayState, qint16(0x10));
+    QCOMPARE(indicatorColor(rig.form->ui.cmdRelay[4]), QColor(indicatorGreen));
+    QCOMPARE(rig.messages, QStringList{modbus::sendErrorMessage}); // only the component's word
+    QCOMPARE(rig.form->ui.cmdConnect->text(), QStringLiteral("连接"));
+    QVERIFY(!rig.form->Timer1->isTicking());
+}
+
+void TestConnectionFake::watchdogFiresAfterFiveSilentSeconds()
+{
+    ConnectedRig rig(analogEdition());
+    for (int poll = 0; poll < 3; ++poll)
+        rig.port->reply(statusReply());
+    rig.connect();
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(rig.form->IsConnected);
+
+    // Three answered polls keep re-arming it; it fires five seconds after the last of them.
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.messages.isEmpty(), 10000);
+    const qint64 elapsed = clock.elapsed();
+    QVERIFY2(elapsed > 7500 && elapsed < 9500, qPrintable(QString::number(elapsed)));
+    QCOMPARE(rig.messages, QStringList{watchdogMessage});
+    QCOMPARE(rig.form->ui.cmdConnect->text(), QStringLiteral("链接"));
+    QVERIFY(!rig.form->IsConnected);
+    QVERIFY(!rig.port->isOpen());
+    QVERIFY(!rig.form->Timer1->isTicking());
+    QVERIFY(!rig.form->Timer2->isTicking());
+}
+
+void TestConnectionFake::portFailureDuringReadBack()
+{
+    FormRig rig(analogEdition());
+    rig.port->reply(statusReply());
+    for (int i = 0; i < 5; ++i)
+        rig.port->silence();
+    rig.port->expect({{}, {}, FakeSerialPort::Milliseconds(20)});
+
+    QTest::mouseClick(rig.form->ui.cmdConnect, Qt::LeftButton);
+
+    QCOMPARE(rig.port->written.size(), 7); // probe, five reads, the one that failed
+    QCOMPARE(rig.messages, QStringList{portFailureMessage});
+    QVERIFY(!rig.form->IsConnected);
+    QVERIFY(!rig.form->Timer1->isTicking());
+    QCOMPARE(rig.form->ui.cmdConnect->text(), QStringLiteral("链接"));
+}
+
+void TestConnectionFake::oldFirmwareAtLaterPollEndsProgram()
+{
+    ConnectedRig rig(analogEdition());
+    rig.port->reply(statusReply(0x1F));
+    rig.connect();
+    const qsizetype afterConnect = rig.port->written.size();
+
+    QTRY_COMPARE_WITH_TIMEOUT(rig.programEnds, 1, 3000);
+    QTest::qWait(1500);
+
+    QCOMPARE(rig.messages, QStringList{firmwareTooOldMessage});
+    QCOMPARE(rig.port->written.size(), afterConnect + 1);
+    QCOMPARE(addressOf(rig.port->written.last()), 0);
+    QCOMPARE(rig.programEnds, 1);
+}
+
+QTEST_MAIN(TestConnectionFake)
+#include "tst_connection_fake.moc"
