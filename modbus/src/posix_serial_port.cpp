@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QStringList>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -64,6 +65,12 @@ int settingsNumber(const QString &field, const QString &text)
 }
 
 constexpr int writeStallMilliseconds = 2000;
+
+timespec timespecOf(std::chrono::nanoseconds span)
+{
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(span);
+    return {time_t(seconds.count()), long((span - seconds).count())};
+}
 
 } // namespace
 
@@ -235,6 +242,9 @@ void PosixSerialPort::drainDevice()
         const ssize_t n = ::read(fd_, chunk, sizeof chunk);
         if (n > 0) {
             keepReceived(QByteArray(chunk, n));
+            // A terminal read returns less than asked only when it emptied the queue.
+            if (size_t(n) < sizeof chunk)
+                return;
             continue;
         }
         if (n == 0)
@@ -282,13 +292,39 @@ void PosixSerialPort::waitForInput(Clock::time_point deadline)
     const auto remaining = deadline - now();
     if (remaining <= Clock::duration::zero())
         return;
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(remaining);
-    const timespec timeout{time_t(seconds.count()),
-                           long(std::chrono::nanoseconds(remaining - seconds).count())};
+    const timespec timeout = timespecOf(remaining);
     pollfd pfd{fd_, POLLIN, 0};
     const int ready = ::ppoll(&pfd, 1, &timeout, nullptr);
     if (ready < 0 && errno != EINTR)
         failWithErrno(QStringLiteral("waiting for the serial port"));
     if (ready > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)))
         fail(QStringLiteral("serial device hung up"));
+}
+
+// Once a reply has begun, its missing bytes need their wire time: sleep through all but the last
+// of them, so a slow line wakes us a few times per reply instead of once per byte. What arrived
+// meanwhile is taken in at once, so a parity error is known before the next length check.
+void PosixSerialPort::waitForReply(Clock::time_point deadline, int expectedBytes)
+{
+    requireOpen();
+    const int stillOnTheWire = expectedBytes - int(received_.size()) - 1;
+    if (received_.isEmpty() || stillOnTheWire <= 0) {
+        waitForInput(deadline);
+        return;
+    }
+    const auto wake = std::min(deadline, now() + characterTime() * stillOnTheWire);
+    const auto pause = wake - now();
+    if (pause > Clock::duration::zero()) {
+        const timespec timeout = timespecOf(pause);
+        ::ppoll(nullptr, 0, &timeout, nullptr);
+    }
+    drainDevice();
+}
+
+// Start bit, data bits, parity bit, stop bits at the configured speed.
+SerialPort::Clock::duration PosixSerialPort::characterTime() const
+{
+    const int bits = 1 + settings_.dataBits + (settings_.parity == 'n' ? 0 : 1) + settings_.stopBits;
+    return std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(double(bits) / settings_.speed));
 }

@@ -35,6 +35,7 @@ public:
     QByteArray takeAll() override;
     CommEvent lastEvent() const override;
     void waitForInput(Clock::time_point deadline) override;
+    void waitForReply(Clock::time_point deadline, int expectedBytes) override;
 
     // "9600,n,8,1" -> settings; throws SerialPortError for anything this backend cannot set.
     static LineSettings parseSettings(const QString &text);
@@ -44,6 +45,7 @@ private:
     void configureTerminal() const;
     void lockExclusively() const;
     void drainDevice();
+    Clock::duration characterTime() const;
     void keepReceived(const QByteArray &raw);
     void requireOpen() const;
 

@@ -209,7 +209,7 @@ modbus::Private::WaitOutcome modbus::Private::awaitLength(int expectedLength)
             return WaitOutcome::ParityError;
         if (port->bytesWaiting() == expectedLength)
             return WaitOutcome::Complete;
-        port->waitForInput(deadline);
+        port->waitForReply(deadline, expectedLength);
     }
 }
 

@@ -49,4 +49,10 @@ public:
     // Sleeps until more bytes may have arrived or the deadline has passed, whichever is first.
     // Never spins; throws SerialPortError when the device failed.
     virtual void waitForInput(Clock::time_point deadline) = 0;
+    // The same, knowing that `expectedBytes` are awaited in all. A port whose line paces the bytes
+    // may sleep through the wire time of those still missing instead of waking for each one.
+    virtual void waitForReply(Clock::time_point deadline, int /*expectedBytes*/)
+    {
+        waitForInput(deadline);
+    }
 };
