@@ -1,6 +1,6 @@
 #include "editing/write_parameters.h"
 
-#include "connection/link_loss.h"
+#include "connection/handler_guard.h"
 #include "editing/phone_list.h"
 #include "model/command_text.h"
 #include "model/phone_slot.h"
@@ -221,19 +221,7 @@ private:
     double value_ = 0;
 };
 
-enum class Outcome {
-    Confirmed,   // the controller confirmed every request so far
-    Unconfirmed, // a request went out but was not confirmed
-    PortLost,    // the port failed, or the component could not send at all
-};
-
-// Disconnects when it goes out of scope, also when a request throws.
-struct ScopedConnection {
-    QMetaObject::Connection connection;
-    ~ScopedConnection() { QObject::disconnect(connection); }
-};
-
-bool sendRequest(modbus &component, const Request &request)
+bool sendOne(modbus &component, const Request &request)
 {
     const auto address = qint16(request.address);
     if (request.singleRegister)
@@ -242,37 +230,19 @@ bool sendRequest(modbus &component, const Request &request)
                                                  qint16(request.registers.size()));
 }
 
-// A request that went out always ends with an event; one the component refused to send (the
-// port is gone) raises none, and every further request would only fail the same way.
-Outcome send(modbus &component, const Request &request)
+// Sends the requests in order, going on after an unconfirmed one; true when all were confirmed.
+// A lost port ends the sequence with SerialPortError.
+bool sendAll(FormMain &form, const std::vector<Request> &requests, Progress &progress)
 {
-    bool answeredWrongly = false;
-    const ScopedConnection watch{QObject::connect(&component, &modbus::CommPortEventError,
-                                                  [&answeredWrongly] { answeredWrongly = true; })};
-    if (sendRequest(component, request))
-        return Outcome::Confirmed;
-    return answeredWrongly ? Outcome::Unconfirmed : Outcome::PortLost;
-}
-
-// Sends the requests in order, going on after an unconfirmed one, stopping when the port is lost.
-Outcome sendAll(FormMain &form, const std::vector<Request> &requests, Progress &progress)
-{
-    Outcome outcome = Outcome::Confirmed;
-    try {
-        for (const Request &request : requests) {
-            if (request.phoneRow >= 0)
-                form.ui.lstPhone->setCurrentRow(request.phoneRow);
-            const Outcome sent = send(*form.modbus1, request);
-            if (sent == Outcome::PortLost)
-                return sent;
-            if (sent == Outcome::Unconfirmed)
-                outcome = sent;
-            progress.advance(request.progressAdvance);
-        }
-    } catch (const SerialPortError &) {
-        return Outcome::PortLost;
+    bool allConfirmed = true;
+    for (const Request &request : requests) {
+        if (request.phoneRow >= 0)
+            form.ui.lstPhone->setCurrentRow(request.phoneRow);
+        const bool confirmed = sendRequest(form, [&] { return sendOne(*form.modbus1, request); });
+        allConfirmed = allConfirmed && confirmed;
+        progress.advance(request.progressAdvance);
     }
-    return outcome;
+    return allConfirmed;
 }
 
 void clearPhoneSelection(FormMain &form)
@@ -281,9 +251,7 @@ void clearPhoneSelection(FormMain &form)
     form.ui.lstPhone->clearSelection();
 }
 
-} // namespace
-
-void cmdRelayWrite_Click(FormMain &form)
+void writeParameters(FormMain &form)
 {
     if (const auto refusal = windowRefusal(form)) {
         form.showMessage(*refusal);
@@ -296,15 +264,24 @@ void cmdRelayWrite_Click(FormMain &form)
     }
     Progress progress(form.ui.ProgressBar1);
     progress.start();
-    const Outcome outcome = sendAll(form, prepared.requests, progress);
-    clearPhoneSelection(form);
-    if (outcome == Outcome::PortLost) {
+    bool confirmed = false;
+    try {
+        confirmed = sendAll(form, prepared.requests, progress);
+    } catch (const SerialPortError &) {
+        clearPhoneSelection(form);
         progress.hide();
-        dropConnection(form, portFailureMessage);
-        return;
+        throw; // the handler guard gives up the connection
     }
+    clearPhoneSelection(form);
     progress.finish();
-    form.showMessage(outcome == Outcome::Confirmed ? WriteMessages::succeeded : WriteMessages::failed);
+    form.showMessage(confirmed ? WriteMessages::succeeded : WriteMessages::failed);
+}
+
+} // namespace
+
+void cmdRelayWrite_Click(FormMain &form)
+{
+    runHandler(form, [&form] { writeParameters(form); });
 }
 
 } // namespace alarmcfg

@@ -1,5 +1,6 @@
 #include "connection/link_loss.h"
 #include "editing/write_parameters.h"
+#include "model/register_text.h"
 #include "form_rig.h"
 #include "write_checks.h"
 
@@ -83,6 +84,67 @@ QString asciiText(int bytes)
     return QString(bytes, QLatin1Char('x'));
 }
 
+// A text of exactly the 20 bytes a read fetches, so that nothing older shows behind it.
+QString fullRead(const QString &start, int prefixBytes = 0)
+{
+    return start + QString(20 - prefixBytes - int(gbkBytes(start).size()), QLatin1Char('x'));
+}
+
+// Distinct values in every field the write sends and the read-back fills; `variant` 0 or 1.
+void fillEveryField(FormMain &form, int variant)
+{
+    const int prefix = 4; // "pw0*"
+    const QString v = QString::number(variant);
+    Controls &ui = form.ui;
+    for (std::size_t i = 0; i < ui.txtOpen.size(); ++i) {
+        const QString n = v + QString::number(i);
+        ui.txtOpen[i]->setText(fullRead("开" + n, prefix));
+        ui.txtClose[i]->setText(fullRead("关" + n, prefix));
+        ui.txtAnswer[i]->setText(fullRead("已开" + n));
+        ui.txtCAnswer[i]->setText(fullRead("已关" + n));
+        ui.txtTime[i]->setText(QString::number(100 * variant + int(i)));
+    }
+    for (std::size_t k = 0; k < ui.txtAdc.size(); ++k) {
+        ui.txtAdc[k]->setText(QString::number(10 * variant + int(k)));
+        ui.txtTHAlmMsg[k]->setText(fullRead("报警" + v + QString::number(k)));
+        form.DIAlarmText[int(k)] = fullRead("通道" + v + QString::number(k));
+    }
+    for (std::size_t c = 0; c < ui.txtTHCalc.size(); ++c)
+        ui.txtTHCalc[c]->setText(QString::number(-variant - int(c)));
+    for (std::size_t c = 0; c < ui.txtAIRange.size(); ++c) {
+        ui.txtAIRange[c]->setText(QString::number(1000 * (variant + 1) + int(c)));
+        ui.cmbRangeSel[c]->setCurrentIndex(int(c) + 2 * variant);
+    }
+    for (QCheckBox *box : {ui.chkHold, ui.chkAnswer})
+        if (box)
+            box->setChecked(variant == 1);
+    ui.txtMiMa->setText("pw" + v);
+    ui.lstPhone->clear();
+    for (int k = 0; k < 3; ++k)
+        ui.lstPhone->addItem(QStringLiteral("1370000%1").arg(100 * variant + k, 4, 10, QLatin1Char('0')));
+}
+
+QStringList everyField(const FormMain &form)
+{
+    const Controls &ui = form.ui;
+    QStringList values;
+    for (const auto *boxes : {&ui.txtOpen, &ui.txtClose, &ui.txtAnswer, &ui.txtCAnswer, &ui.txtTime,
+                              &ui.txtAdc, &ui.txtTHAlmMsg, &ui.txtTHCalc, &ui.txtAIRange})
+        for (const QLineEdit *box : *boxes)
+            values << box->objectName() + "=" + box->text();
+    for (int k = 0; k < 4; ++k)
+        values << "DIAlarmText=" + untilFirstNul(form.DIAlarmText[k]);
+    for (const QComboBox *box : ui.cmbRangeSel)
+        values << box->objectName() + "=" + QString::number(box->currentIndex());
+    for (const QCheckBox *box : {ui.chkHold, ui.chkPhoneAlarm, ui.chkAnswer})
+        if (box)
+            values << box->objectName() + "=" + QString::number(box->checkState());
+    values << "txtMiMa=" + ui.txtMiMa->text();
+    for (int row = 0; row < ui.lstPhone->count(); ++row)
+        values << "lstPhone=" + ui.lstPhone->item(row)->text();
+    return values;
+}
+
 } // namespace
 
 class TestWriteParameters : public QObject {
@@ -91,6 +153,8 @@ class TestWriteParameters : public QObject {
 private slots:
     void wholeSequence_data();
     void wholeSequence();
+    void roundTrip_data();
+    void roundTrip();
     void commandTexts_data();
     void commandTexts();
     void emptyTextIsZeroCountRequest();
@@ -129,11 +193,12 @@ void TestWriteParameters::wholeSequence()
     QFETCH(int, requestCount);
     WriteRig rig(editionNamed(edition));
     QVERIFY2(rig.open(), qPrintable(rig.sim.errorText()));
+    rig.form->ui.lstPhone->clear();
     rig.form->ui.lstPhone->addItems(phoneNumbers(phones));
 
     rig.click(rig.form->ui.cmdRelayWrite);
 
-    const QList<SimulatorRequest> sent = rig.requests();
+    const QList<SimulatorRequest> sent = rig.writes();
     QCOMPARE(sent.size(), requestCount);
     QCOMPARE(sentSequence(sent), expectedSequence(edition, phones));
     for (const SimulatorRequest &request : sent) {
@@ -141,6 +206,32 @@ void TestWriteParameters::wholeSequence()
         QVERIFY2(request.reply.size() > 0, qPrintable(request.request));
     }
     QCOMPARE(rig.messages, QStringList{WriteMessages::succeeded});
+}
+
+void TestWriteParameters::roundTrip_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::newRow("analog") << "analog";
+    QTest::newRow("th") << "th";
+}
+
+// Everything written reads back as written after reconnecting.
+void TestWriteParameters::roundTrip()
+{
+    QFETCH(QString, edition);
+    WriteRig rig(editionNamed(edition));
+    QVERIFY2(rig.open(), qPrintable(rig.sim.errorText()));
+    fillEveryField(*rig.form, 1);
+    const QStringList written = everyField(*rig.form);
+    rig.click(rig.form->ui.cmdRelayWrite);
+    QCOMPARE(rig.messages, QStringList{WriteMessages::succeeded});
+
+    rig.connect(); // disconnect
+    fillEveryField(*rig.form, 0);
+    rig.connect();
+
+    QVERIFY(rig.form->IsConnected);
+    QCOMPARE(everyField(*rig.form), written);
 }
 
 void TestWriteParameters::commandTexts_data()
@@ -188,9 +279,10 @@ void TestWriteParameters::emptyTextIsZeroCountRequest()
 {
     WriteRig rig(analogEdition());
     QVERIFY2(rig.open(), qPrintable(rig.sim.errorText()));
+    rig.form->ui.txtCAnswer[0]->setText("old reply");
     rig.click(rig.form->ui.cmdRelayWrite);
     const QVector<qint16> before = rig.imageAt(850, 20);
-    QCOMPARE(before.mid(0, 7), packedText("设备1关闭成功"));
+    QCOMPARE(before.mid(0, 5), packedText("old reply"));
     rig.form->ui.txtCAnswer[0]->clear();
 
     rig.click(rig.form->ui.cmdRelayWrite);
@@ -199,7 +291,7 @@ void TestWriteParameters::emptyTextIsZeroCountRequest()
     QVERIFY(request);
     QCOMPARE(request->count, 0);
     QVERIFY(request->values.isEmpty());
-    QCOMPARE(rig.requests().size(), 2 * 58);
+    QCOMPARE(rig.writes().size(), 2 * 58);
     QCOMPARE(rig.imageAt(850, 20), before);
     QCOMPARE(rig.messages, (QStringList{WriteMessages::succeeded, WriteMessages::succeeded}));
 }
@@ -226,6 +318,7 @@ void TestWriteParameters::phoneSlots()
     QVERIFY2(rig.open(), qPrintable(rig.sim.errorText()));
     QListWidget *list = rig.form->ui.lstPhone;
     const QStringList numbers = phoneNumbers(3);
+    list->clear();
     list->addItems(numbers);
     list->setCurrentRow(2);
     QList<QPair<int, int>> rowWhileWritten;
@@ -332,7 +425,7 @@ void TestWriteParameters::options()
 
     rig.click(rig.form->ui.cmdRelayWrite);
 
-    const SimulatorRequest last = rig.requests().last();
+    const SimulatorRequest last = rig.writes().last();
     QCOMPARE(last.fn, 6);
     QCOMPARE(last.addr, 1030);
     QCOMPARE(last.values, QVector<qint16>{qint16(word)});
@@ -378,9 +471,12 @@ void TestWriteParameters::refusals_data()
     }) << WriteMessages::notConnected;
     QTest::newRow("th: not connected") << "th" << Setup([](FormMain &form) { form.IsConnected = false; })
                                        << WriteMessages::notConnected;
-    QTest::newRow("th: no phone number") << "th" << Setup([](FormMain &) {}) << WriteMessages::noPhoneNumber;
-    QTest::newRow("th: no phone number before the limit") << "th" << text(&Controls::txtAdc, 0, "100")
-                                                          << WriteMessages::noPhoneNumber;
+    const Setup noNumber = [](FormMain &form) { form.ui.lstPhone->clear(); };
+    QTest::newRow("th: no phone number") << "th" << noNumber << WriteMessages::noPhoneNumber;
+    QTest::newRow("th: no phone number before the limit") << "th" << Setup([=](FormMain &form) {
+        noNumber(form);
+        form.ui.txtAdc[0]->setText("100");
+    }) << WriteMessages::noPhoneNumber;
     QTest::newRow("th: limit 100") << "th" << th(text(&Controls::txtAdc, 0, "100")) << WriteMessages::limitTooLong;
     QTest::newRow("th: limit -10") << "th" << th(text(&Controls::txtAdc, 3, "-10")) << WriteMessages::limitTooLong;
     QTest::newRow("th: limit 5.5") << "th" << th(text(&Controls::txtAdc, 1, "5.5")) << WriteMessages::limitTooLong;
@@ -461,7 +557,7 @@ void TestWriteParameters::refusals()
     rig.click(rig.form->ui.cmdRelayWrite);
 
     QCOMPARE(rig.messages, QStringList{message});
-    QCOMPARE(rig.requests().size(), 0);
+    QCOMPARE(rig.writes().size(), 0);
     QVERIFY(!barShown);
     QVERIFY(!bar || bar->isHidden());
 }
@@ -469,12 +565,12 @@ void TestWriteParameters::refusals()
 void TestWriteParameters::silentController()
 {
     WriteRig rig(analogEdition(), {"--silent"});
-    QVERIFY2(rig.open(), qPrintable(rig.sim.errorText()));
+    QVERIFY2(rig.openSilent(), qPrintable(rig.sim.errorText()));
     rig.form->modbus1->setRespondTimeOut(20);
 
     rig.click(rig.form->ui.cmdRelayWrite);
 
-    QCOMPARE(rig.requests().size(), 58);
+    QCOMPARE(rig.writes().size(), 58);
     QCOMPARE(rig.messages, QStringList{WriteMessages::failed});
     QVERIFY(rig.form->ui.ProgressBar1->isHidden());
 }

@@ -43,29 +43,40 @@ inline QStringList simulatorArguments(const alarmcfg::Edition &edition)
     return {"--static"};
 }
 
-// A window whose modbus1 has the simulator's port open and which counts as connected. Writes
-// are what the tests look at, so the read-back of a full connect is not needed here.
+// A window connected to alarmsim. Only the requests after the connection's read-back count.
 struct WriteRig : SimFormRig {
     explicit WriteRig(const alarmcfg::Edition &edition, const QStringList &extraArguments = {})
         : SimFormRig(edition, simulatorArguments(edition) + extraArguments)
     {
     }
 
+    // Presses cmdConnect; true once the controller answered the probe and was read back.
     bool open()
     {
         if (!ready())
             return false;
-        form->modbus1->setCommPort(portNumber);
-        if (!form->modbus1->OpenPort())
-            return false;
-        form->IsConnected = true;
-        return true;
+        connect();
+        afterConnect = sim.requests().size();
+        return form->IsConnected;
     }
 
-    // The request starting at `address` (the last one, should there be several).
+    // For a controller that never answers: the port is open and the window counts as connected.
+    bool openSilent()
+    {
+        if (!ready())
+            return false;
+        form->modbus1->setCommPort(portNumber);
+        form->IsConnected = form->modbus1->OpenPort();
+        afterConnect = sim.requests().size();
+        return form->IsConnected;
+    }
+
+    QList<SimulatorRequest> writes() const { return sim.requests().mid(afterConnect); }
+
+    // The written request starting at `address` (the last one, should there be several).
     std::optional<SimulatorRequest> requestAt(int address) const
     {
-        const QList<SimulatorRequest> all = requests();
+        const QList<SimulatorRequest> all = writes();
         for (auto it = all.crbegin(); it != all.crend(); ++it)
             if (it->addr == address)
                 return *it;
@@ -73,4 +84,6 @@ struct WriteRig : SimFormRig {
     }
 
     QVector<qint16> imageAt(int address, int count) const { return sim.registers().mid(address, count); }
+
+    qsizetype afterConnect = 0;
 };
