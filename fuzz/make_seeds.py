@@ -72,6 +72,35 @@ def encoder_seeds():
     }
 
 
+def gbk_registers(data, count):
+    """Register words of GBK bytes, zero-padded to count registers."""
+    data = data.ljust(2 * count, b"\0")
+    return [data[i] << 8 | data[i + 1] for i in range(0, 2 * count, 2)]
+
+
+def any_block(address, registers):
+    return b"\x01" + word(address) + word(len(registers)) + b"".join(word(r) for r in registers)
+
+
+def status(edition, registers):
+    """The status block: the edition's first readable block (address 0)."""
+    return bytes([edition]) + b"\x00" + word(0) + b"".join(word(r) for r in registers)
+
+
+def readback_seeds():
+    return {
+        "analog_status_v2_1": status(0, [100, -5, 0, 0, 5, 0x102, 0x21]),
+        "analog_status_v1_15": status(0, [0, 0, 0, 0, 0, 0, 0x1F]),
+        "analog_status_0x8000": status(0, [0, 0, 0, 0, 0, 0, -0x8000]),
+        "th_status_tenths": status(1, [235, -5, 0, 0, 0xFF, 0xF, 0x10]),
+        "analog_open_command_gbk": b"\x00" + any_block(10, gbk_registers("12*开一".encode("gbk"), 10)),
+        "analog_invalid_gbk": b"\x00" + any_block(50, [0x81FF, 0xFF00, 0x8100]),
+        "analog_phone_slots": b"\x00" + any_block(710, gbk_registers(b"a", 20))
+        + any_block(730, gbk_registers(b"8613800000000", 20)) + any_block(750, [0] * 20),
+        "th_options_ranges": b"\x01" + any_block(1030, [6]) + any_block(1026, [2, 7]),
+    }
+
+
 def write(target, seeds):
     folder = CORPUS / target
     folder.mkdir(parents=True, exist_ok=True)
@@ -82,3 +111,4 @@ def write(target, seeds):
 if __name__ == "__main__":
     write("modbus_reply", modbus_reply_seeds())
     write("encoders", encoder_seeds())
+    write("readback_decoding", readback_seeds())
