@@ -274,10 +274,12 @@ int PosixSerialPort::bytesWaiting()
     return int(received_.size());
 }
 
+// The bytes the latest count saw. The reply check takes them right after counting and keeps no
+// more than it counted, so reading the terminal once more would only cost a call; anything
+// still queued there is counted next time or discarded with the input.
 QByteArray PosixSerialPort::takeAll()
 {
     requireOpen();
-    drainDevice();
     return std::exchange(received_, {});
 }
 
