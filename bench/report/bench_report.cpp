@@ -25,7 +25,7 @@ using MaybeFigures = std::optional<Figures>;
 using Value = std::optional<double>;
 
 constexpr int fastTransactions = 2000;
-constexpr int fastRounds = 4;
+constexpr int fastRounds = 8;
 constexpr int waitingReads = 250;
 constexpr int startupRuns = 5;
 constexpr double waitingCpuLimitPercent = 2;
@@ -123,14 +123,15 @@ void accumulate(std::optional<bench::RunFigures> &total, const std::optional<ben
         total = round;
 }
 
-// The masters take turns against one simulator, round after round, so that other load on the
-// machine falls on all three alike.
+// The masters take turns against one simulator, round after round and each round led by the
+// next one, so that other load on the machine falls on all three alike.
 QList<MasterRuns> runMasters(const QStringList &simulatorArguments, int rounds, int reads, int writes)
 {
     const bench::SimulatorProcess simulator(simulatorArguments);
     QList<MasterRuns> runs(masters.size());
     for (int round = 0; round < rounds; ++round) {
-        for (qsizetype i = 0; i < masters.size(); ++i) {
+        for (qsizetype turn = 0; turn < masters.size(); ++turn) {
+            const qsizetype i = (round + turn) % masters.size();
             const MaybeFigures figures = noteFailure(bench::runBenchmark(
                 QStringLiteral(BENCH_MASTER_PATH),
                 {masters[i], simulator.devicePath(), QString::number(reads), QString::number(writes)}));
