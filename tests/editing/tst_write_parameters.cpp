@@ -173,6 +173,7 @@ private slots:
     void vanishedDeviceDropsConnection();
     void portFailureWhileAwaitingReply_data();
     void portFailureWhileAwaitingReply();
+    void writeAgainAfterPortFailure();
 };
 
 void TestWriteParameters::wholeSequence_data()
@@ -649,6 +650,29 @@ void TestWriteParameters::portFailureWhileAwaitingReply()
     QVERIFY(!rig.form->IsConnected);
     QVERIFY(rig.form->ui.ProgressBar1->isHidden());
     QCOMPARE(rig.form->ui.lstPhone->currentRow(), -1);
+}
+
+// After the port failed mid-write and was opened again, a write runs and is confirmed as usual.
+void TestWriteParameters::writeAgainAfterPortFailure()
+{
+    FormRig rig(analogEdition());
+    QVERIFY(rig.form->modbus1->OpenPort());
+    rig.form->IsConnected = true;
+    rig.port->expect({{}, {}, FakeSerialPort::Milliseconds(5)});
+    rig.form->modbus1->setRespondTimeOut(10);
+    QTest::mouseClick(rig.form->ui.cmdRelayWrite, Qt::LeftButton);
+    QVERIFY(!rig.form->IsConnected);
+
+    QVERIFY(rig.form->modbus1->OpenPort());
+    rig.form->IsConnected = true;
+    rig.messages.clear();
+    rig.port->written.clear();
+    for (int k = 0; k < 58; ++k)
+        rig.port->expect({});
+    QTest::mouseClick(rig.form->ui.cmdRelayWrite, Qt::LeftButton);
+
+    QCOMPARE(rig.port->written.size(), 58);
+    QCOMPARE(rig.messages, QStringList{WriteMessages::failed});
 }
 
 QTEST_MAIN(TestWriteParameters)
