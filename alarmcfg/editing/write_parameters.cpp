@@ -139,9 +139,9 @@ PreparedWrite prepareWrite(const FormMain &form)
     const QString password = form.ui.txtMiMa->text();
     for (const WriteStep &step : form.edition().writePlan) {
         const Source source = sourceOf(form, step);
-        QVector<qint16> registers;
         if (std::holds_alternative<std::monostate>(source))
             continue;
+        QVector<qint16> registers;
         if (const auto *text = std::get_if<QString>(&source)) {
             const QString stored = step.passwordPrefix ? commandText(password, *text) : *text;
             if (auto refusal = textRefusal(stored, step))
