@@ -90,6 +90,9 @@ private slots:
         QTest::newRow("negative values") << QStringList{"--set", "1018=-123", "--set", "1019=0x8000"}
                                          << 1018 << QVector<qint16>{-123, -32768};
         QTest::newRow("last register") << QStringList{"--set", "1299=77"} << 1299 << QVector<qint16>{77};
+        // Bytes paced as on a real line: the wait sleeps through the reply's wire time.
+        QTest::newRow("paced at 9600 bit/s") << QStringList{"--baud", "9600"} << 0
+                                             << QVector<qint16>{2500, 1200, 0, 0, 5, 0, 0x21};
     }
 
     void readsRegisters()
@@ -167,6 +170,8 @@ private slots:
             {"long", {"--fault", "long"}, {1000, 1003}},
             {"slow", {"--fault", "slow", "--slow-ms", "800"}, {1000}},
             {"silent", {"--silent"}, {1000}},
+            {"paced badcrc", {"--fault", "badcrc", "--baud", "9600"}, {1003}},
+            {"paced short", {"--fault", "short", "--baud", "9600"}, {1000}},
         };
         for (const auto &fault : faults)
             for (int i = 0; i < requests.size(); ++i)
