@@ -1,6 +1,7 @@
 #include "connection/connect.h"
 
 #include "connection/handler_guard.h"
+#include "connection/link_loss.h"
 #include "connection/read_sequence.h"
 #include "window/form_main.h"
 #include "window/widget_state.h"

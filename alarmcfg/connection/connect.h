@@ -9,7 +9,6 @@ class FormMain;
 inline const QString noControllerMessage =
     QStringLiteral("设备未连接或设备初始化尚未完成，请稍后重试！");
 inline const QString connectedCaption = QStringLiteral("断开");
-inline const QString disconnectedCaption = QStringLiteral("链接");
 
 inline constexpr int pollingPeriodMs = 1000;
 inline constexpr unsigned long settleAfterProbeMs = 100;

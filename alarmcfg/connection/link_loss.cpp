@@ -9,7 +9,6 @@
 namespace alarmcfg {
 
 namespace {
-const QString connectCaption = QStringLiteral("链接");
 
 void closePortQuietly(modbus &port)
 {
@@ -26,7 +25,7 @@ void dropConnection(FormMain &form, const QString &message)
     closePortQuietly(*form.modbus1);
     form.Timer1->setEnabled(false);
     form.Timer2->setEnabled(false);
-    form.ui.cmdConnect->setText(connectCaption);
+    form.ui.cmdConnect->setText(disconnectedCaption);
     form.IsConnected = false;
     form.showMessage(message);
 }

@@ -6,6 +6,10 @@ namespace alarmcfg {
 
 class FormMain;
 
+// The connect button's caption once a connection has ended.
+inline const QString disconnectedCaption = QStringLiteral("链接");
+// Shown by every handler that needs a connection when there is none.
+inline const QString connectFirstMessage = QStringLiteral("请链接设备");
 inline const QString portFailureMessage = QStringLiteral("串口通信错误，连接已断开！");
 
 // Gives up the connection after the port failed or the controller fell silent: closes the port

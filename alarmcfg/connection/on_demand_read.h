@@ -6,7 +6,6 @@ namespace alarmcfg {
 
 class FormMain;
 
-inline const QString connectFirstMessage = QStringLiteral("请链接设备");
 inline const QString readSucceededMessage = QStringLiteral("读取继电器命令成功！");
 inline const QString readFailedMessage = QStringLiteral("读取继电器命令失败，请检查设备连接！");
 

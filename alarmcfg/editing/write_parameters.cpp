@@ -1,6 +1,7 @@
 #include "editing/write_parameters.h"
 
 #include "connection/handler_guard.h"
+#include "connection/link_loss.h"
 #include "editing/phone_list.h"
 #include "model/command_text.h"
 #include "model/phone_slot.h"
@@ -176,7 +177,7 @@ bool anyLimitTooLong(const FormMain &form)
 std::optional<QString> windowRefusal(const FormMain &form)
 {
     if (!form.IsConnected)
-        return WriteMessages::notConnected;
+        return connectFirstMessage;
     if (form.edition().requiresPhoneNumber && form.ui.lstPhone->count() == 0)
         return WriteMessages::noPhoneNumber;
     if (anyLimitTooLong(form))

@@ -8,7 +8,6 @@ class FormMain;
 
 // What the Set button tells the user.
 struct WriteMessages {
-    static inline const QString notConnected = QStringLiteral("请链接设备");
     static inline const QString noPhoneNumber = QStringLiteral("请设置手机号码");
     static inline const QString limitTooLong = QStringLiteral("温湿度报警值超过100");
     static inline const QString passwordTooLong = QStringLiteral("密码长度不能超过6！");

@@ -1,3 +1,4 @@
+#include "connection/link_loss.h"
 #include "editing/write_parameters.h"
 #include "write_checks.h"
 
@@ -103,7 +104,7 @@ void TestFactoryDefaults::window()
 
     rig.click(ui.Command1);
 
-    QCOMPARE(rig.messages, QStringList{WriteMessages::notConnected});
+    QCOMPARE(rig.messages, QStringList{connectFirstMessage});
     QVERIFY(rig.requests().isEmpty());
     const int relays = form.edition().relayCount;
     const int slotCount = form.edition().factory.diAlarmSlots;

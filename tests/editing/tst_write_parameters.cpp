@@ -465,13 +465,13 @@ void TestWriteParameters::refusals_data()
     const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
 
     QTest::newRow("not connected") << "analog" << Setup([](FormMain &form) { form.IsConnected = false; })
-                                   << WriteMessages::notConnected;
+                                   << connectFirstMessage;
     QTest::newRow("not connected comes first") << "analog" << Setup([&](FormMain &form) {
         form.IsConnected = false;
         form.ui.txtMiMa->setText("1234567");
-    }) << WriteMessages::notConnected;
+    }) << connectFirstMessage;
     QTest::newRow("th: not connected") << "th" << Setup([](FormMain &form) { form.IsConnected = false; })
-                                       << WriteMessages::notConnected;
+                                       << connectFirstMessage;
     const Setup noNumber = [](FormMain &form) { form.ui.lstPhone->clear(); };
     QTest::newRow("th: no phone number") << "th" << noNumber << WriteMessages::noPhoneNumber;
     QTest::newRow("th: no phone number before the limit") << "th" << Setup([=](FormMain &form) {
