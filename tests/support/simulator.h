@@ -38,6 +38,8 @@ public:
     // SIGKILL: a controller that vanishes without a word.
     void kill();
     bool isRunning() const;
+    // For a watcher thread that must end the controller while the test's thread is blocked.
+    qint64 processId() const { return process.processId(); }
 
     QString devicePath() const { return path; }
     QString statePath() const;
