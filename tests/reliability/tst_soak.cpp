@@ -21,6 +21,19 @@ constexpr int warmUpPolls = 500;
 // Generous: the figures are printed, the bound only catches a leak per request.
 constexpr qint64 maxGrowthKilobytes = 8 * 1024;
 
+// AddressSanitizer holds freed memory in its quarantine, so resident memory grows there by design.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool residentMemoryBounded = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool residentMemoryBounded = false;
+#else
+constexpr bool residentMemoryBounded = true;
+#endif
+#else
+constexpr bool residentMemoryBounded = true;
+#endif
+
 const QStringList presets{"--set", "4=0x0A"};
 constexpr int presetInputs = 0x0A;
 
@@ -97,7 +110,10 @@ void TestSoak::pollsAndSwitches()
     qInfo("resident memory after %d warm-up polls: %lld kB; after %d polls and %d switches: %lld kB; growth %lld kB",
           warmUpPolls, steadyKilobytes, polls, switches, endKilobytes, endKilobytes - steadyKilobytes);
     QVERIFY(steadyKilobytes > 0);
-    QVERIFY(endKilobytes - steadyKilobytes < maxGrowthKilobytes);
+    if constexpr (residentMemoryBounded)
+        QVERIFY(endKilobytes - steadyKilobytes < maxGrowthKilobytes);
+    else
+        qInfo("growth not bounded under AddressSanitizer");
 }
 
 QTEST_MAIN(TestSoak)
