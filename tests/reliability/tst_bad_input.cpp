@@ -2,6 +2,7 @@
 // scripts, numbers out of range, fractions, signs and letters, typed port names, empty selections.
 // A refusal shows its message and sends nothing; an accepted value goes out exactly as decoded.
 #include "form_rig.h"
+#include "packed_text.h"
 #include "reliability_support.h"
 
 #include "connection/connect.h"
@@ -14,7 +15,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QStringEncoder>
 #include <QTest>
 
 #include <functional>
@@ -26,24 +26,6 @@ using namespace reliability;
 namespace {
 
 using Setup = std::function<void(FormMain &)>;
-
-QString repeated(const QString &piece, int times)
-{
-    return piece.repeated(times);
-}
-
-// Two bytes per register, high half first, an odd count padded: packed here, not by the program.
-QVector<qint16> packedGbk(const QString &text)
-{
-    QStringEncoder gbk("GBK");
-    QByteArray bytes = gbk.encode(text);
-    if (bytes.size() % 2 != 0)
-        bytes.append('\0');
-    QVector<qint16> registers;
-    for (qsizetype i = 0; i < bytes.size(); i += 2)
-        registers << qint16(quint16(quint8(bytes[i]) << 8 | quint8(bytes[i + 1])));
-    return registers;
-}
 
 Setup box(std::vector<QLineEdit *> Controls::*array, int index, const QString &text)
 {
@@ -121,10 +103,10 @@ void TestBadInput::writeInput_data()
     QTest::addColumn<int>("element");      // -1: the whole text; else one number of the block
     QTest::addColumn<QVector<qint16>>("expected");
 
-    const QString ten = repeated("设", 10);  // 20 bytes
-    const QString twenty = repeated("报", 20); // 40 bytes
+    const QString ten = QString("设").repeated(10);  // 20 bytes
+    const QString twenty = QString("报").repeated(20); // 40 bytes
     const QString emoji = QString::fromUtf8("\xF0\x9F\x94\xA5");
-    const auto text = [](const QString &value) { return QVector<qint16>(packedGbk(value)); };
+    const auto text = [](const QString &value) { return QVector<qint16>(packedText(value)); };
     const auto number = [](int value) { return QVector<qint16>{qint16(value)}; };
     const QString none;
 
@@ -139,7 +121,7 @@ void TestBadInput::writeInput_data()
     QTest::newRow("mixed password and command at 21 bytes")
         << "th" << password("密码12", box(&Controls::txtClose, 3, "设备1开关闭abc")) << WriteMessages::commandTooLong << 0
         << -1 << text("");
-    QTest::newRow("all-off command of 1000 letters") << "analog" << box(&Controls::txtAllCmd, 1, repeated("x", 1000))
+    QTest::newRow("all-off command of 1000 letters") << "analog" << box(&Controls::txtAllCmd, 1, QString("x").repeated(1000))
                                                      << WriteMessages::commandTooLong << 0 << -1 << text("");
     QTest::newRow("off-reply mixed at 20 bytes") << "analog" << box(&Controls::txtCAnswer, 0, "设备1关闭成功了abcde")
                                                  << none << 850 << -1 << text("设备1关闭成功了abcde");
@@ -160,7 +142,7 @@ void TestBadInput::writeInput_data()
     QTest::newRow("alarm text with an emoji") << "th" << box(&Controls::txtTHAlmMsg, 1, "温度" + emoji)
                                               << WriteMessages::notEncodable << 0 << -1 << text("");
     QTest::newRow("input alarm text, 20 Chinese") << "analog" << diAlarm(3, twenty) << none << 582 << -1 << text(twenty);
-    QTest::newRow("input alarm text of 10,000 characters") << "analog" << diAlarm(2, repeated("门", 10000))
+    QTest::newRow("input alarm text of 10,000 characters") << "analog" << diAlarm(2, QString("门").repeated(10000))
                                                            << WriteMessages::textTooLong << 0 << -1 << text("");
     QTest::newRow("th input alarm text, 19 Chinese and 3 letters") << "th" << diAlarm(0, twenty.left(19) + "abc")
                                                                    << WriteMessages::textTooLong << 0 << -1 << text("");
@@ -234,10 +216,10 @@ void TestBadInput::phoneInput_data()
 {
     QTest::addColumn<QString>("number");
     QTest::addColumn<QString>("message");
-    QTest::newRow("1000 digits") << repeated("1", 1000) << phoneLengthMessage;
+    QTest::newRow("1000 digits") << QString("1").repeated(1000) << phoneLengthMessage;
     QTest::newRow("eleven with a blank") << "1580000000 " << QString();
     QTest::newRow("six Chinese and five digits") << "一二三四五六12345" << QString();
-    QTest::newRow("ten Chinese") << repeated("一", 10) << phoneLengthMessage;
+    QTest::newRow("ten Chinese") << QString("一").repeated(10) << phoneLengthMessage;
     QTest::newRow("signs and letters") << "+86-1580000" << QString();
 }
 
@@ -261,7 +243,7 @@ void TestBadInput::phoneInput()
     QCOMPARE(rig.form->ui.lstPhone->count(), 1);
     QTest::mouseClick(rig.form->ui.cmdRelayWrite, Qt::LeftButton);
     QCOMPARE(rig.messages, QStringList{WriteMessages::failed});
-    QCOMPARE(writtenAt(rig.port->written, 710), std::optional(packedGbk("86" + number)));
+    QCOMPARE(writtenAt(rig.port->written, 710), std::optional(packedText("86" + number)));
 }
 
 void TestBadInput::typedPortName_data()
@@ -314,7 +296,7 @@ void TestBadInput::emptyChannelSelection()
     QCOMPARE(rig.form->DIAlarmText, before);
     QTest::mouseClick(rig.form->ui.cmdRelayWrite, Qt::LeftButton);
     QCOMPARE(rig.messages, QStringList{WriteMessages::failed});
-    QCOMPARE(writtenAt(rig.port->written, 522), std::optional(packedGbk(before[0])));
+    QCOMPARE(writtenAt(rig.port->written, 522), std::optional(packedText(before[0])));
 }
 
 QTEST_MAIN(TestBadInput)
