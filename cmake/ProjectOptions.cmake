@@ -6,4 +6,6 @@ endfunction()
 if(ALARMCFG_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
+  # Lets a check that sanitizers distort (resident memory) know where it runs.
+  add_compile_definitions(ALARMCFG_SANITIZE)
 endif()

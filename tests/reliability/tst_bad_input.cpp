@@ -106,7 +106,7 @@ void TestBadInput::writeInput_data()
     const QString ten = QString("设").repeated(10);  // 20 bytes
     const QString twenty = QString("报").repeated(20); // 40 bytes
     const QString emoji = QString::fromUtf8("\xF0\x9F\x94\xA5");
-    const auto text = [](const QString &value) { return QVector<qint16>(packedText(value)); };
+    const auto text = packedText;
     const auto number = [](int value) { return QVector<qint16>{qint16(value)}; };
     const QString none;
 

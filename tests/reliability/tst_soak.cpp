@@ -22,14 +22,8 @@ constexpr int warmUpPolls = 500;
 constexpr qint64 maxGrowthKilobytes = 8 * 1024;
 
 // AddressSanitizer holds freed memory in its quarantine, so resident memory grows there by design.
-#if defined(__SANITIZE_ADDRESS__)
+#ifdef ALARMCFG_SANITIZE
 constexpr bool residentMemoryBounded = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool residentMemoryBounded = false;
-#else
-constexpr bool residentMemoryBounded = true;
-#endif
 #else
 constexpr bool residentMemoryBounded = true;
 #endif
