@@ -28,7 +28,8 @@ bool crcMatches(const QByteArray &frame)
     return quint8(frame[n - 2]) == crc[1] && quint8(frame[n - 1]) == crc[0];
 }
 
-void checkRequest(const QByteArray &frame, quint8 slave, quint8 function, qint16 first, qint16 second)
+void checkRequest(const QByteArray &frame, quint8 slave, quint8 function, qint16 first,
+                  qint16 second)
 {
     FUZZ_CHECK(frame.size() >= 8 && frame.size() <= 101);
     FUZZ_CHECK(crcMatches(frame));

@@ -71,8 +71,8 @@ bool modbus::Private::readRegisters(quint8 function, ReadSignal signal, quint8 s
 {
     if (!admitRead())
         return false;
-    const auto reply = transact(modbus_frame::readRequest(slaveAddress, function, startAddress, count),
-                                modbus_frame::readReply(slaveAddress, count));
+    const auto request = modbus_frame::readRequest(slaveAddress, function, startAddress, count);
+    const auto reply = transact(request, modbus_frame::readReply(slaveAddress, count));
     if (!reply)
         return false;
     QVector<qint16> registerData = modbus_frame::registersOf(*reply);
@@ -87,9 +87,10 @@ bool modbus::Private::presetSingle(quint8 slaveAddress, qint16 registerAddress, 
 {
     if (!admitWrite())
         return false;
-    return completeWrite(&modbus::FC06PresetSingleRegisterRespond4X,
-                         modbus_frame::presetSingleRequest(slaveAddress, registerAddress, presetData),
-                         slaveAddress, registerAddress, presetData, presetData);
+    const auto request =
+        modbus_frame::presetSingleRequest(slaveAddress, registerAddress, presetData);
+    return completeWrite(&modbus::FC06PresetSingleRegisterRespond4X, request, slaveAddress,
+                         registerAddress, presetData, presetData);
 }
 
 bool modbus::Private::presetMulti(quint8 slaveAddress, qint16 registerAddress,
@@ -97,7 +98,8 @@ bool modbus::Private::presetMulti(quint8 slaveAddress, qint16 registerAddress,
 {
     if (!admitWrite())
         return false;
-    const auto request = modbus_frame::presetMultipleRequest(slaveAddress, registerAddress, data, count);
+    const auto request =
+        modbus_frame::presetMultipleRequest(slaveAddress, registerAddress, data, count);
     const qint16 firstValue = data.isEmpty() ? 0 : data.first();
     return completeWrite(&modbus::FC16PresetMultiRegisterRespond4X, request, slaveAddress,
                          registerAddress, count, firstValue);
@@ -107,7 +109,8 @@ bool modbus::Private::completeWrite(WriteSignal signal, const std::optional<QByt
                                     quint8 slaveAddress, qint16 registerAddress,
                                     qint16 echoedSecondWord, qint16 presetData)
 {
-    if (!transact(request, modbus_frame::writeReply(slaveAddress, registerAddress, echoedSecondWord)))
+    const auto shape = modbus_frame::writeReply(slaveAddress, registerAddress, echoedSecondWord);
+    if (!transact(request, shape))
         return false;
     qint16 slave = slaveAddress;
     qint16 address = registerAddress;
