@@ -31,7 +31,14 @@ struct RaisedEvent {
     int errorInside = 0;
 };
 
-// A component on an opened fake port, recording every event and message.
+// One transaction as the traffic observer saw it.
+struct Traffic {
+    QByteArray request;
+    QByteArray reply;
+    RequestOutcome outcome;
+};
+
+// A component on an opened fake port, recording every event, message and transaction.
 class ModbusRig {
 public:
     ModbusRig() : port(new FakeSerialPort), component(std::unique_ptr<SerialPort>(port)), messages(component)
@@ -44,6 +51,10 @@ public:
         QObject::connect(&component, &M::CommPortEventError, [this](qint16 status, qint16 error) {
             record({"Error", {status, error}, {}});
         });
+        component.setTrafficObserver([this](const QByteArray &request, const QByteArray &reply,
+                                            const RequestOutcome &outcome) {
+            traffic.append({request, reply, outcome});
+        });
         component.OpenPort();
     }
 
@@ -51,6 +62,7 @@ public:
     modbus component;
     MessageRecorder messages;
     QList<RaisedEvent> events;
+    QList<Traffic> traffic;
     std::function<void()> insideEvent;   // runs inside every handler, after recording
 
 private:
