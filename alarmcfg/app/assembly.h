@@ -1,0 +1,12 @@
+#pragma once
+
+namespace alarmcfg {
+
+class FormMain;
+
+// Makes a freshly built window a working program: connects every button, selector, timer and the
+// component's replies to their handlers, then runs the load handling. Nothing is sent until the
+// user connects.
+void assembleWindow(FormMain &form);
+
+} // namespace alarmcfg
