@@ -2,6 +2,7 @@
 
 #include "app/startup.h"
 #include "connection/connect.h"
+#include "connection/link.h"
 #include "connection/on_demand_read.h"
 #include "connection/read_back_decoding.h"
 #include "connection/relay_switching.h"
@@ -15,6 +16,7 @@
 #include "modbus/modbus.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -59,10 +61,20 @@ void connectEditingHandlers(FormMain &form)
     QObject::connect(f->ui.Command1, &QPushButton::clicked, f, [f] { Command1_Click(*f); });
 }
 
+// A refusal ends the program: nothing more is sent and the device is released.
+void setProgramEnd(FormMain &form)
+{
+    form.setProgramEnd([&form] {
+        releaseLink(form);
+        QCoreApplication::exit(0);
+    });
+}
+
 } // namespace
 
 void assembleWindow(FormMain &form)
 {
+    setProgramEnd(form);
     connectConnectionHandlers(form);
     connectEditingHandlers(form);
     FormMain_Load(form);

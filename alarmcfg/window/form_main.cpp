@@ -5,7 +5,6 @@
 
 #include "modbus/modbus.h"
 
-#include <QCoreApplication>
 #include <QMessageBox>
 #include <QScreen>
 
@@ -71,25 +70,11 @@ void FormMain::endProgram()
     ending_ = true;
     if (programEnd_)
         programEnd_();
-    else
-        closeAndExit();
 }
 
 void FormMain::setProgramEnd(ProgramEnd end)
 {
     programEnd_ = std::move(end);
-}
-
-void FormMain::closeAndExit()
-{
-    Timer1->setEnabled(false);
-    Timer2->setEnabled(false);
-    try {
-        modbus1->ClosePort();
-    } catch (const SerialPortError &) {
-        // Ending anyway; the process releases the device.
-    }
-    QCoreApplication::exit(0);
 }
 
 void FormMain::showMessageBox(const QString &text)

@@ -38,8 +38,8 @@ public:
     void showMessage(const QString &text);
     void setMessageSink(MessageSink sink);
 
-    // Ends the program after a refusal: by default closes the port, stops both timers and leaves
-    // the event loop; tests record it instead. From then on isEnding() holds and no handler sends.
+    // Ends the program after a refusal: runs the end the assembly set (release the link, leave the
+    // event loop); tests record it instead. From then on isEnding() holds and no handler sends.
     using ProgramEnd = std::function<void()>;
     void endProgram();
     void setProgramEnd(ProgramEnd end);
@@ -62,7 +62,6 @@ protected:
 private:
     void centreOnScreen();
     void showMessageBox(const QString &text);
-    void closeAndExit();
 
     const Edition &edition_;
     MessageSink messageSink_;

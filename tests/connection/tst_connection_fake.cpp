@@ -2,7 +2,7 @@
 // replies, silences and failures can be placed exactly.
 #include "form_rig.h"
 
-#include "connection/link_loss.h"
+#include "connection/link.h"
 #include "connection/read_back_decoding.h"
 #include "connection/relay_switching.h"
 #include "connection/status_polling.h"

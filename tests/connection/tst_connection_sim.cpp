@@ -3,7 +3,7 @@
 #include "sim_form_rig.h"
 
 #include "connection/connect.h"
-#include "connection/link_loss.h"
+#include "connection/link.h"
 #include "connection/on_demand_read.h"
 #include "connection/read_back_decoding.h"
 #include "model/register_text.h"

@@ -1,4 +1,4 @@
-#include "connection/link_loss.h"
+#include "connection/link.h"
 #include "editing/write_parameters.h"
 #include "write_checks.h"
 

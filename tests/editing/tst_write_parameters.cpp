@@ -1,4 +1,4 @@
-#include "connection/link_loss.h"
+#include "connection/link.h"
 #include "editing/write_parameters.h"
 #include "model/register_text.h"
 #include "form_rig.h"
