@@ -1,6 +1,8 @@
 // Read-back decoding, relay bit rules, the watchdog and port failures on the scripted port, where
 // replies, silences and failures can be placed exactly.
+#include "edition_named.h"
 #include "form_rig.h"
+#include "frames.h"
 #include "timer_driver.h"
 
 #include "connection/link.h"
@@ -27,11 +29,6 @@ namespace {
 
 constexpr int textReadRegisters = 10;
 
-const Edition &editionNamed(const QString &name)
-{
-    return name == u"th" ? temperatureHumidityEdition() : analogEdition();
-}
-
 // `before`, a NUL character, `after`.
 QString withNul(const QString &before, const QString &after)
 {
@@ -52,12 +49,6 @@ void deliver(FormMain &form, int address, QVector<qint16> registers)
     const auto count = qint16(registers.size());
     registers.append(0);
     FC03ReadHoldingRegisterRespond4X(form, qint16(address), registers, count);
-}
-
-QByteArray withCrc(const QByteArray &body)
-{
-    const auto crc = CrcCheck::GetCrc16(body, int(body.size()));
-    return body + char(crc[1]) + char(crc[0]);
 }
 
 // Function 3 reply of slave 1 carrying `registers`.

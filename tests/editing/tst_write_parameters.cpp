@@ -1,3 +1,4 @@
+#include "edition_named.h"
 #include "connection/link.h"
 #include "editing/write_parameters.h"
 #include "model/register_text.h"
@@ -19,11 +20,6 @@ using Setup = std::function<void(FormMain &)>;
 Q_DECLARE_METATYPE(Setup)
 
 namespace {
-
-const Edition &editionNamed(const QString &name)
-{
-    return name == "th" ? temperatureHumidityEdition() : analogEdition();
-}
 
 QStringList phoneNumbers(int count)
 {
