@@ -1,6 +1,6 @@
 #include "connection/handler_guard.h"
 
-#include "connection/link_loss.h"
+#include "connection/link.h"
 #include "window/form_main.h"
 
 #include "modbus/modbus.h"

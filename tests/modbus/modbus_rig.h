@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fake_serial_port.h"
+#include "frames.h"
 #include "message_recorder.h"
 #include "modbus/modbus.h"
 
@@ -10,12 +11,6 @@
 #include <QVector>
 
 #include <functional>
-
-inline QByteArray withCrc(const QByteArray &body)
-{
-    const auto crc = CrcCheck::GetCrc16(body, int(body.size()));
-    return body + char(crc[1]) + char(crc[0]);
-}
 
 inline QByteArray hex(const char *text)
 {

@@ -4,7 +4,7 @@
 #include "reliability_support.h"
 
 #include "connection/connect.h"
-#include "connection/link_loss.h"
+#include "connection/link.h"
 #include "connection/on_demand_read.h"
 #include "connection/status_polling.h"
 #include "editing/write_parameters.h"

@@ -1,5 +1,6 @@
-#include "window/program.h"
+#include "app/program.h"
 
+#include "app/assembly.h"
 #include "window/form_main.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@ int runProgram(int argc, char **argv, const Edition &edition)
     QApplication::setApplicationName(edition.programName);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     FormMain window(edition);
+    assembleWindow(window);
     window.show();
     return QApplication::exec();
 }
