@@ -19,6 +19,7 @@ struct modbus::Private {
 
     void initComm();
     void showMessage(const QString &text) const;
+    void notePortFailure(const SerialPortError &error);
     double timeOutMilliseconds() const;
 
     // Transactions: the request halves.
@@ -70,4 +71,5 @@ struct modbus::Private {
     qint16 commError = 0;
     FrameBuffer sendBuffer;
     MessageSink messageSink;
+    QString portFailure; // why the port failed last, in Chinese
 };

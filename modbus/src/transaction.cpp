@@ -178,10 +178,12 @@ bool modbus::Private::sendFrame(int length)
     const auto crc = CrcCheck::GetCrc16(sendBuffer.data(), length);
     sendBuffer.put(length, crc[1]);
     sendBuffer.put(length + 1, crc[0]);
+    portFailure.clear();
     try {
         port->discardInput();
         port->write(sendBuffer.frame(length + crcLength));
-    } catch (const SerialPortError &) {
+    } catch (const SerialPortError &e) {
+        notePortFailure(e);
         return failSend();
     }
     commStatus = statusAwaitingReply;

@@ -89,6 +89,10 @@ public:
 
     void setMessageSink(MessageSink sink);
 
+    // Why the port failed at the latest failed OpenPort or send, in Chinese and naming the device;
+    // OpenPort shows it under "串口错误", and it is also written to standard error.
+    QString lastPortFailure() const;
+
     // The settings text OpenPort hands to the port: "9600,n,8,1"; empty for an unknown parity.
     QString settingsText() const;
 
