@@ -16,8 +16,8 @@ void runHandler(FormMain &form, const std::function<void()> &handler)
         return;
     try {
         handler();
-    } catch (const SerialPortError &) {
-        dropConnection(form, portFailureMessage);
+    } catch (const SerialPortError &e) {
+        dropConnection(form, connectionLostMessage(QString::fromUtf8(e.what())));
     }
 }
 
@@ -56,14 +56,36 @@ private:
     std::array<QMetaObject::Connection, 4> connections;
 };
 
+// While connected, the component speaks only when a request could not be sent, which ends in
+// the lost-connection message: its own message is withheld, so the user is told once.
+class WithheldMessages {
+public:
+    explicit WithheldMessages(FormMain &form) : form(form)
+    {
+        if (form.IsConnected)
+            form.modbus1->setMessageSink([](const QString &) {});
+    }
+    ~WithheldMessages()
+    {
+        form.modbus1->setMessageSink([&form = form](const QString &text) { form.showMessage(text); });
+    }
+    WithheldMessages(const WithheldMessages &) = delete;
+    WithheldMessages &operator=(const WithheldMessages &) = delete;
+
+private:
+    FormMain &form;
+};
+
 } // namespace
 
 bool sendRequest(FormMain &form, const std::function<bool()> &request)
 {
+    const bool connected = form.IsConnected;
     const EventWitness witness(form.modbus1);
+    const WithheldMessages withheld(form);
     const bool answered = request();
-    if (!answered && !witness.eventRaised() && form.IsConnected)
-        throw SerialPortError("request could not be sent");
+    if (!answered && !witness.eventRaised() && connected)
+        throw SerialPortError(form.modbus1->lastPortFailure().toStdString());
     return answered;
 }
 

@@ -20,6 +20,11 @@ void closePortQuietly(modbus &port)
 }
 } // namespace
 
+QString connectionLostMessage(const QString &reason)
+{
+    return reason.isEmpty() ? portFailureMessage : portFailureMessage + QLatin1Char('\n') + reason;
+}
+
 void dropConnection(FormMain &form, const QString &message)
 {
     closePortQuietly(*form.modbus1);
