@@ -49,13 +49,13 @@ SlaveSetup prepareSetup(const Options &options)
     fillFactoryImage(setup.edition, setup.image);
     if (!saved.isEmpty())
         applyStateJson(saved, setup.image);
-    if (options.version)
-        setup.image[versionRegister] = *options.version;
+    if (options.firmware)
+        setup.image[versionRegister] = *options.firmware;
     for (const PresetRegister &preset : options.presets)
         setup.image[preset.address] = preset.value;
     setup.statePath = options.statePath;
     setup.faults = options.faults;
-    setup.baud = options.baud;
+    setup.timing = {options.baud, options.delivery, std::chrono::milliseconds(options.usbLatencyMs)};
     setup.frozen = options.frozen;
     return setup;
 }
@@ -93,10 +93,15 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("alarmsim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ALARMSIM_VERSION));
     try {
         const Options options = parseOptions(QCoreApplication::arguments());
         if (options.help) {
             std::printf("%s", qPrintable(helpText()));
+            return 0;
+        }
+        if (options.version) {
+            std::printf("alarmsim %s\n", ALARMSIM_VERSION);
             return 0;
         }
         return serve(options);
