@@ -1,6 +1,7 @@
 // Both programs against alarmsim over a pseudo-terminal: what goes on the wire when connecting,
 // polling, switching relays and reading on demand, and what the window shows afterwards.
 #include "edition_named.h"
+#include "indicators.h"
 #include "register_map.h"
 #include "sim_form_rig.h"
 
@@ -27,16 +28,6 @@ using namespace alarmcfg;
 namespace {
 
 using registermap::Span;
-
-bool isTh(const QString &edition)
-{
-    return edition == u"th";
-}
-
-QStringList simArguments(const QString &edition, const QStringList &extra = {})
-{
-    return QStringList{"--static", "--edition", edition} + extra;
-}
 
 // The probe, then the read-back.
 QList<Span> expectedConnectReads(const QString &edition)
@@ -69,20 +60,6 @@ QList<QVector<qint16>> relayWrites(const QList<SimulatorRequest> &log)
         if (r.fn == 6 && r.addr == 5)
             out << r.values;
     return out;
-}
-
-bool isGreen(const QPushButton *button)
-{
-    return indicatorColor(button) == QColor(indicatorGreen);
-}
-
-// Bit n set when indicator n is green.
-int greenMask(const std::vector<QPushButton *> &buttons)
-{
-    int mask = 0;
-    for (int n = 0; n < int(buttons.size()); ++n)
-        mask |= isGreen(buttons[n]) ? 1 << n : 0;
-    return mask;
 }
 
 } // namespace

@@ -1,18 +1,17 @@
 #pragma once
 
-// Shared by the reliability tests: both editions by name, the controller's register image before
-// and after an operation, which registers an operation may change, indicator colours, and ending
-// the controller from another thread while the window's thread is blocked in a request.
+// Shared by the reliability tests: the controller's register image before and after an operation,
+// which registers an operation may change, and ending the controller from another thread while the
+// window's thread is blocked in a request.
 
 #include "edition_named.h"
+#include "indicators.h"
 #include "register_map.h"
 #include "sim_form_rig.h"
 
 #include "window/form_main.h"
-#include "window/widget_state.h"
 
 #include <QFile>
-#include <QPushButton>
 #include <QSet>
 #include <QString>
 #include <QThread>
@@ -22,17 +21,6 @@
 #include <thread>
 
 namespace reliability {
-
-inline bool isTh(const QString &edition)
-{
-    return edition == u"th";
-}
-
-// Live values frozen, so that only the program's requests change the image.
-inline QStringList simArguments(const QString &edition, const QStringList &extra = {})
-{
-    return QStringList{"--static", "--edition", edition} + extra;
-}
 
 // The image a controller started with `simArguments(edition, presets)` holds before any request.
 inline QVector<qint16> initialImage(const QString &edition, const QStringList &presets = {})
@@ -88,16 +76,6 @@ inline QList<int> outside(const QList<int> &addresses, const QSet<int> &allowed)
         if (!allowed.contains(a))
             out << a;
     return out;
-}
-
-// Bit n set when indicator n shows green.
-inline int greenMask(const std::vector<QPushButton *> &buttons)
-{
-    int mask = 0;
-    for (int n = 0; n < int(buttons.size()); ++n)
-        if (alarmcfg::indicatorColor(buttons[n]) == QColor(alarmcfg::indicatorGreen))
-            mask |= 1 << n;
-    return mask;
 }
 
 inline int allBits(int count)

@@ -4,6 +4,7 @@
 // from the editions' plan tables: every read of the read-back and of the on-demand read and every
 // request of the full write, in order, for both models. Link alarmcfg_model to use it.
 
+#include "edition_named.h"
 #include "editions/edition.h"
 
 #include <QList>
@@ -184,13 +185,12 @@ inline EditionMap thMap()
 
 } // namespace detail
 
-// The map of the edition a data row names: "th" for the temperature/humidity model, anything
-// else analog.
+// The map of the edition a data row names, as `editionNamed` reads the name.
 inline const EditionMap &of(const QString &edition)
 {
     static const EditionMap analog = detail::analogMap();
     static const EditionMap th = detail::thMap();
-    return edition == u"th" ? th : analog;
+    return isTh(edition) ? th : analog;
 }
 
 // The requests of a read sequence, without refreshing the text box.
