@@ -18,6 +18,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStatusBar>
 
 #include <algorithm>
 
@@ -56,14 +58,29 @@ FormMain::FormMain(const Edition &edition, std::unique_ptr<SerialPort> port, QWi
     setWindowIcon(applicationIcon());
     ui = buildWindow(this, edition_);
     modbus1->setMessageSink([this](const QString &text) { showMessage(text); });
-    resize(size().expandedTo(QSize(edition_.clientWidthTwips, edition_.clientHeightTwips)
-                             / twipsPerPixel)
-               .expandedTo(sizeHint()));
     connectHandlers();
     FormMain_Load(*this);
+    keepGroupsWhole();
+    resize(sizeHint());
 }
 
 FormMain::~FormMain() = default;
+
+// The groups keep the outline's client area, or what larger fonts need: a smaller window
+// scrolls them rather than squeezing their texts.
+void FormMain::keepGroupsWhole()
+{
+    QWidget *groups = ui.clientArea->widget();
+    const QSize outline(edition_.clientWidthTwips / twipsPerPixel,
+                        edition_.clientHeightTwips / twipsPerPixel - ui.StatusBar1->sizeHint().height());
+    groups->setMinimumSize(outline.expandedTo(groups->minimumSizeHint()));
+}
+
+// The whole groups with the status line below them.
+QSize FormMain::sizeHint() const
+{
+    return ui.clientArea->widget()->minimumSize() + QSize(0, ui.StatusBar1->sizeHint().height());
+}
 
 void FormMain::connectHandlers()
 {
@@ -132,13 +149,18 @@ void FormMain::showEvent(QShowEvent *event)
     }
 }
 
+// A screen smaller than the window (a laptop at 150 % scaling) gets a window that fits it; the
+// groups scroll inside.
 void FormMain::centreOnScreen()
 {
     const QScreen *target = screen();
     if (!target)
         return;
+    const QRect available = target->availableGeometry();
+    const QSize decoration = frameGeometry().size() - size();
+    resize(size().boundedTo(available.size() - decoration));
     QRect frame = frameGeometry();
-    frame.moveCenter(target->availableGeometry().center());
+    frame.moveCenter(available.center());
     move(frame.topLeft());
 }
 

@@ -21,6 +21,8 @@ class QListWidget;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QScrollArea;
+class QStatusBar;
 class modbus;
 
 namespace alarmcfg {
@@ -70,6 +72,14 @@ struct Controls {
     QPushButton *cmdRelayRead = nullptr;
     QPushButton *Command1 = nullptr;
     QProgressBar *ProgressBar1 = nullptr;
+
+    // Everything above the status line, scrolled when the screen is too small for it
+    QScrollArea *clientArea = nullptr;
+
+    // Status line: the step in progress or the outcome of the last action; the port's device
+    QStatusBar *StatusBar1 = nullptr;
+    QLabel *lblStatus = nullptr;
+    QLabel *lblPort = nullptr;
 };
 
 // The one window of each program. Constructing it builds the widgets of its edition, wires the
@@ -112,11 +122,14 @@ public:
     quint16 DIState = 0;
     qint16 RelayState = 0;
 
+    QSize sizeHint() const override;
+
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
     void connectHandlers();
+    void keepGroupsWhole();
     void centreOnScreen();
     void showMessageBox(const QString &text);
     void closeAndExit();

@@ -4,6 +4,7 @@
 
 #include "modbus/modbus.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -13,6 +14,9 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -223,6 +227,38 @@ void addRows(const char *edition, const Expected (&rows)[N])
             << (row.frame ? QVariant(QString::fromUtf8(row.frame)) : QVariant());
 }
 
+// The README pictures' font (tools/screenshot), at 96 dpi.
+const QFont pictureFont(QStringLiteral("WenQuanYi Zen Hei"), 9);
+
+// Width the widget needs to show its caption or text whole; 0 for widgets without one.
+int widthForText(const QWidget *widget)
+{
+    const QStyle *style = widget->style();
+    const int textWidth = widget->fontMetrics().horizontalAdvance(shownText(widget));
+    if (qobject_cast<const QGroupBox *>(widget))
+        return widget->minimumSizeHint().width();
+    if (qobject_cast<const QLabel *>(widget) || qobject_cast<const QCheckBox *>(widget))
+        return widget->sizeHint().width();
+    const int frame = 2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, widget);
+    if (qobject_cast<const QPushButton *>(widget))
+        return textWidth + frame;
+    if (qobject_cast<const QLineEdit *>(widget)) // the editable combo boxes' texts too
+        return textWidth + frame + 4; // QLineEdit keeps 2 pixels either side of its text
+    return 0;
+}
+
+QStringList clippedTexts(const QWidget *window)
+{
+    QStringList clipped;
+    for (const QWidget *widget : window->findChildren<QWidget *>())
+        if (widget->isVisible() && widget->width() < widthForText(widget))
+            clipped << QStringLiteral("%1 \"%2\" %3 < %4")
+                           .arg(widget->objectName(), shownText(widget))
+                           .arg(widget->width())
+                           .arg(widthForText(widget));
+    return clipped;
+}
+
 // Every relay group box must hold the text boxes of the relay its caption names.
 int relayOfFrameCaption(const QString &caption)
 {
@@ -259,6 +295,8 @@ private slots:
     void selectedIndexOfTypedText();
     void componentMessagesGoThroughWindow();
     void progressBarRange();
+    void defaultSizeFitsALaptop_data();
+    void defaultSizeFitsALaptop();
 };
 
 void TestFormMain::widgetTree_data()
@@ -568,6 +606,41 @@ void TestFormMain::progressBarRange()
     QCOMPARE(bar->minimum(), 0);
     QCOMPARE(bar->maximum(), 100);
     QVERIFY(!bar->isVisible());
+}
+
+void TestFormMain::defaultSizeFitsALaptop_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<QSize>("largest"); // the outline's client area plus 10 %
+    QTest::newRow("analog") << "analog" << QSize(1180, 650);
+    QTest::newRow("th") << "th" << QSize(860, 640);
+}
+
+void TestFormMain::defaultSizeFitsALaptop()
+{
+    QFETCH(QString, edition);
+    QFETCH(QSize, largest);
+    const QFont applicationFont = QApplication::font();
+    QApplication::setFont(pictureFont);
+    FormRig rig(editionNamed(edition));
+    QApplication::setFont(applicationFont);
+    const QSize defaultSize = rig.form->size();
+    QVERIFY2(defaultSize.boundedTo(largest) == defaultSize, qPrintable(QStringLiteral("%1 x %2")
+             .arg(defaultSize.width()).arg(defaultSize.height())));
+
+    // The offscreen screen (800 x 600) is smaller than the analog window, as a laptop's at 150 %:
+    // the window fits it and its groups scroll at their whole size.
+    rig.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.form.get()));
+    const QSize screen = rig.form->screen()->availableGeometry().size();
+    QCOMPARE(rig.form->frameGeometry().size().boundedTo(screen), rig.form->frameGeometry().size());
+    QWidget *groups = rig.form->ui.clientArea->widget();
+    QCOMPARE(groups->size().expandedTo(groups->minimumSize()), groups->size());
+
+    rig.form->resize(defaultSize);
+    QTRY_COMPARE(rig.form->size(), defaultSize);
+    QTRY_VERIFY2(clippedTexts(rig.form.get()).isEmpty(),
+                 qPrintable(clippedTexts(rig.form.get()).join(QLatin1Char('\n'))));
 }
 
 QTEST_MAIN(TestFormMain)
