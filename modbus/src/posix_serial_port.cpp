@@ -1,5 +1,7 @@
 #include "posix_serial_port.h"
 
+#include "modbus/port_directory.h"
+
 #include <QFile>
 #include <QStringList>
 
@@ -101,16 +103,6 @@ PosixSerialPort::LineSettings PosixSerialPort::parseSettings(const QString &text
     return settings;
 }
 
-QString PosixSerialPort::devicePath(int portNumber)
-{
-    const QString configured =
-        qEnvironmentVariable(QStringLiteral("MODBUS_COM%1").arg(portNumber).toLatin1().constData());
-    if (!configured.isEmpty())
-        return configured;
-    const QString usb = QStringLiteral("/dev/ttyUSB%1").arg(portNumber - 1);
-    return QFile::exists(usb) ? usb : QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
-}
-
 void PosixSerialPort::setBufferSizes(int inputBytes, int /*outputBytes: the kernel queues output*/)
 {
     inputCapacity_ = inputBytes;
@@ -135,6 +127,12 @@ void PosixSerialPort::setPortNumber(int number)
     if (number < 1)
         fail(QStringLiteral("no serial port %1").arg(number));
     portNumber_ = number;
+    devicePath_.clear();
+}
+
+void PosixSerialPort::setDevicePath(const QString &path)
+{
+    devicePath_ = path;
 }
 
 bool PosixSerialPort::isOpen() const
@@ -146,7 +144,9 @@ void PosixSerialPort::open()
 {
     if (isOpen())
         return;
-    const QString path = devicePath(portNumber_);
+    const QString path = devicePath_.isEmpty() ? PortDirectory().port(portNumber_).path : devicePath_;
+    if (path.isEmpty())
+        fail(QStringLiteral("no serial device for port %1").arg(portNumber_));
     const int fd = ::open(QFile::encodeName(path).constData(),
                           O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)

@@ -5,8 +5,7 @@
 
 #include <optional>
 
-// Serial port on a POSIX terminal device. Port n is the device named by the environment variable
-// MODBUS_COM<n> when set, else /dev/ttyUSB<n-1> when it exists, else /dev/ttyS<n-1>.
+// Serial port on a POSIX terminal device: a device path, or port n as PortDirectory assigns it.
 // Speeds are the standard termios ones (1200..230400); 14400, 28800, 56000, 128000 and 256000
 // have no termios constant and are refused.
 class PosixSerialPort : public SerialPort {
@@ -27,6 +26,7 @@ public:
     void discardInput() override;
     void setSettings(const QString &settings) override;
     void setPortNumber(int number) override;
+    void setDevicePath(const QString &path) override;
     bool isOpen() const override;
     void open() override;
     void close() override;
@@ -39,7 +39,6 @@ public:
 
     // "9600,n,8,1" -> settings; throws SerialPortError for anything this backend cannot set.
     static LineSettings parseSettings(const QString &text);
-    static QString devicePath(int portNumber);
 
 private:
     void configureTerminal() const;
@@ -51,6 +50,7 @@ private:
 
     int fd_ = -1;
     int portNumber_ = 1;
+    QString devicePath_; // empty: port portNumber_
     LineSettings settings_;
     int inputCapacity_ = 1024;
     QByteArray received_;

@@ -2,8 +2,14 @@
 #include "modbus/modbus.h"
 #include "parity_mark_decoder.h"
 #include "posix_serial_port.h"
+#include "modbus/port_directory.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
@@ -72,6 +78,40 @@ public:
     int slave = -1;
     QString path;
 };
+
+// Adds one entry of a fake "/" (see portAssignment_data) under `root`.
+bool addToTree(const QString &root, const QString &entry)
+{
+    const QDir dir(root);
+    const QString kind = entry.section('/', 0, 0);
+    const QString rest = entry.section('/', 1);
+    const auto writeFile = [&dir](const QString &path, const QString &text) {
+        dir.mkpath(QFileInfo(dir.filePath(path)).path());
+        QFile file(dir.filePath(path));
+        return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8() + '\n') > 0;
+    };
+    const QString name = rest.section(QRegularExpression("[>=]"), 0, 0);
+    const QString value = rest.section(QRegularExpression("[>=]"), 1);
+    if (kind == "dev")
+        return writeFile(entry, {});
+    if (kind == "by-id")
+        return dir.mkpath("dev/serial/by-id")
+               && QFile::link("../../" + value, dir.filePath("dev/serial/by-id/" + name));
+    if (kind == "type")
+        return writeFile("sys/class/tty/" + name + "/type", value);
+    if (kind != "usb")
+        return false;
+    // sys/class/tty/NAME/device -> the port under the interface under the USB device.
+    const QString usbDevice = "sys/devices/pci0000:00/usb1/1-" + name;
+    const QStringList fields = value.split('|');
+    const QStringList files{"manufacturer", "product", "serial", "idVendor", "idProduct"};
+    for (int i = 0; i < files.size(); ++i)
+        if (!fields.value(i).isEmpty() && !writeFile(usbDevice + '/' + files[i], fields[i]))
+            return false;
+    const QString port = usbDevice + "/interface:1.0/" + name;
+    return dir.mkpath(port) && dir.mkpath("sys/class/tty/" + name)
+           && QFile::link("../../../" + port.section('/', 1), dir.filePath("sys/class/tty/" + name + "/device"));
+}
 
 constexpr int portNumber = 7;
 
@@ -160,14 +200,68 @@ private slots:
         QCOMPARE(threw, !accepted);
     }
 
+    void portAssignment_data()
+    {
+        // Tree entries: "dev/NAME" a device node, "by-id/LINK>NAME" a udev link, "type/NAME=N"
+        // the UART type sysfs reports, "usb/NAME=MAKER|PRODUCT|SERIAL|VID|PID" the USB device
+        // above the node. Expected: "dev/NAME|description" in port order.
+        QTest::addColumn<QStringList>("tree");
+        QTest::addColumn<QStringList>("ports");
+        QTest::newRow("nothing plugged in") << QStringList{} << QStringList{};
+        QTest::newRow("a lone adapter that is not ttyUSB0")
+            << QStringList{"dev/ttyUSB1"} << QStringList{"dev/ttyUSB1|USB 串口"};
+        QTest::newRow("udev's by-id order, not the numbers")
+            << QStringList{"dev/ttyUSB0", "dev/ttyUSB1", "by-id/usb-A_adapter-port0>ttyUSB1",
+                           "by-id/usb-B_adapter-port0>ttyUSB0", "by-id/usb-C_gone-port0>ttyUSB7"}
+            << QStringList{"dev/ttyUSB1|USB 串口", "dev/ttyUSB0|USB 串口"};
+        QTest::newRow("without links by number, ttyACM after ttyUSB")
+            << QStringList{"dev/ttyACM0", "dev/ttyUSB10", "dev/ttyUSB9", "dev/ttyUSBx"}
+            << QStringList{"dev/ttyUSB9|USB 串口", "dev/ttyUSB10|USB 串口", "dev/ttyACM0|USB 通信设备"};
+        QTest::newRow("built-in ports only with a UART, after USB")
+            << QStringList{"dev/ttyS0", "dev/ttyS1", "dev/ttyS2", "type/ttyS0=4", "type/ttyS1=0",
+                           "dev/ttyUSB0"}
+            << QStringList{"dev/ttyUSB0|USB 串口", "dev/ttyS0|内置串口"};
+        QTest::newRow("adapter described from sysfs")
+            << QStringList{"dev/ttyUSB0", "usb/ttyUSB0=FTDI|FT232R USB UART|A50285BI|0403|6001",
+                           "dev/ttyACM0", "usb/ttyACM0=|CP2102 Bridge||10c4|ea60"}
+            << QStringList{"dev/ttyUSB0|FTDI FT232R USB UART，序列号 A50285BI（USB 0403:6001）",
+                           "dev/ttyACM0|CP2102 Bridge（USB 10c4:ea60）"};
+    }
+    void portAssignment()
+    {
+        QFETCH(QStringList, tree);
+        QFETCH(QStringList, ports);
+        QTemporaryDir root;
+        for (const QString &entry : tree)
+            QVERIFY2(addToTree(root.path(), entry), qPrintable(entry));
+        const PortDirectory directory(root.path());
+        QStringList found;
+        for (const SerialDevice &device : directory.devices())
+            found << QDir(root.path()).relativeFilePath(device.path) + '|' + device.description;
+        QCOMPARE(found, ports);
+        for (int i = 0; i < ports.size(); ++i)
+            QCOMPARE(directory.port(i + 1).path, root.filePath(ports[i].section('|', 0, 0)));
+        QVERIFY(directory.port(int(ports.size()) + 1).path.isEmpty());
+        QVERIFY(directory.port(0).path.isEmpty());
+        // The environment still overrides.
+        qputenv("MODBUS_COM1", "/dev/custom-port");
+        const SerialDevice configured = directory.port(1);
+        qunsetenv("MODBUS_COM1");
+        QCOMPARE(configured.path, QString("/dev/custom-port"));
+        QCOMPARE(configured.description, QString("环境变量 MODBUS_COM1"));
+    }
+
     void devicePaths()
     {
-        qputenv("MODBUS_COM3", "/dev/custom-port");
-        QCOMPARE(PosixSerialPort::devicePath(3), QString("/dev/custom-port"));
-        qunsetenv("MODBUS_COM3");
-        QCOMPARE(PosixSerialPort::devicePath(99), QString("/dev/ttyS98"));
         PosixSerialPort port;
         QVERIFY_THROWS_EXCEPTION(SerialPortError, port.setPortNumber(0));
+        // A port number with no device behind it fails to open; a path opens that device.
+        port.setPortNumber(99);
+        QVERIFY_THROWS_EXCEPTION(SerialPortError, port.open());
+        PseudoTerminal pty;
+        port.setDevicePath(pty.path);
+        port.open();
+        QVERIFY(port.isOpen());
     }
 
     void openFailures_data()
