@@ -2,25 +2,18 @@
 
 #include "connection/handler_guard.h"
 #include "connection/link_loss.h"
+#include "connection/port_choice.h"
 #include "connection/read_sequence.h"
 #include "window/form_main.h"
-#include "window/widget_state.h"
 
 #include "modbus/modbus.h"
 
-#include <QComboBox>
 #include <QPushButton>
 #include <QThread>
 
 namespace alarmcfg {
 
 namespace {
-
-// Port n is list position n-1; typed text that is no list item gives 0, which cannot be opened.
-int chosenPortNumber(const FormMain &form)
-{
-    return selectedIndex(form.ui.cmbComSel) + 1;
-}
 
 // True when the controller answered the status read.
 bool probe(FormMain &form)
@@ -43,11 +36,12 @@ void startPolling(FormMain &form)
 
 void connectController(FormMain &form)
 {
-    form.modbus1->setCommPort(chosenPortNumber(form));
+    applyChosenPort(form);
     if (!form.modbus1->OpenPort())
         return; // the component has said why
     if (probe(form)) {
         startPolling(form);
+        rememberPort(form);
         runReadSequence(form, form.edition().readBack);
     } else if (!form.isEnding()) {
         form.showMessage(noControllerMessage);

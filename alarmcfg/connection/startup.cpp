@@ -1,5 +1,6 @@
 #include "connection/startup.h"
 
+#include "connection/port_choice.h"
 #include "editing/di_alarm_texts.h"
 #include "window/form_main.h"
 
@@ -57,6 +58,7 @@ void showDefaultRelayTexts(FormMain &form, int relay)
 void FormMain_Load(FormMain &form)
 {
     fillAndSelectFirst(form.ui.cmbComSel, comPortItems());
+    showPortDevices(form);
     setDefaultDIAlarmTexts(form, form.edition().diAlarmStartupSlots);
     fillAndSelectFirst(form.ui.cmbDISel, diChannelItems());
     form.ui.txtDIAlarm->setPlainText(form.DIAlarmText[0]);

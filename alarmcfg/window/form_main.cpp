@@ -1,5 +1,6 @@
 #include "window/form_main.h"
 
+#include "connection/port_choice.h"
 #include "connection/startup.h"
 #include "connection/wiring.h"
 #include "editing/di_alarm_texts.h"
@@ -85,6 +86,7 @@ QSize FormMain::sizeHint() const
 void FormMain::connectHandlers()
 {
     connectConnectionHandlers(*this);
+    watchPortChoice(*this);
     connect(ui.cmdAddPhone, &QPushButton::clicked, this, [this] { cmdAddPhone_Click(*this); });
     connect(ui.cmdDelPhone, &QPushButton::clicked, this, [this] { cmdDelPhone_Click(*this); });
     connect(ui.cmbDISel, &QComboBox::currentIndexChanged, this, [this] { cmbDISel_Click(*this); });

@@ -3,6 +3,7 @@
 #include "editions/edition.h"
 #include "window/periodic_timer.h"
 
+#include "modbus/port_directory.h"
 #include "modbus/serial_port.h"
 
 #include <QStringList>
@@ -22,6 +23,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QScrollArea;
+class QSettings;
 class QStatusBar;
 class modbus;
 
@@ -115,6 +117,12 @@ public:
     PeriodicTimer *const Timer1;
     PeriodicTimer *const Timer2;
     modbus *const modbus1;
+
+    // Where each COMn leads; tests give a fake device tree.
+    PortDirectory portDirectory;
+    // What the program keeps between runs (the last port used); none unless the program or a
+    // test gives it.
+    QSettings *settings = nullptr;
 
     bool IsConnected = false;
     bool StatusSeen = false;

@@ -1,8 +1,10 @@
 #include "window/program.h"
 
+#include "connection/port_choice.h"
 #include "window/form_main.h"
 
 #include <QApplication>
+#include <QSettings>
 #include <QStyleFactory>
 
 namespace alarmcfg {
@@ -12,7 +14,10 @@ int runProgram(int argc, char **argv, const Edition &edition)
     QApplication application(argc, argv);
     QApplication::setApplicationName(edition.programName);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QSettings settings(QStringLiteral("Veltra"), edition.programName);
     FormMain window(edition);
+    window.settings = &settings;
+    preselectRememberedPort(window);
     window.show();
     return QApplication::exec();
 }

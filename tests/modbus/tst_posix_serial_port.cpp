@@ -1,3 +1,4 @@
+#include "device_tree.h"
 #include "message_recorder.h"
 #include "modbus/modbus.h"
 #include "parity_mark_decoder.h"
@@ -6,9 +7,6 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -78,40 +76,6 @@ public:
     int slave = -1;
     QString path;
 };
-
-// Adds one entry of a fake "/" (see portAssignment_data) under `root`.
-bool addToTree(const QString &root, const QString &entry)
-{
-    const QDir dir(root);
-    const QString kind = entry.section('/', 0, 0);
-    const QString rest = entry.section('/', 1);
-    const auto writeFile = [&dir](const QString &path, const QString &text) {
-        dir.mkpath(QFileInfo(dir.filePath(path)).path());
-        QFile file(dir.filePath(path));
-        return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8() + '\n') > 0;
-    };
-    const QString name = rest.section(QRegularExpression("[>=]"), 0, 0);
-    const QString value = rest.section(QRegularExpression("[>=]"), 1);
-    if (kind == "dev")
-        return writeFile(entry, {});
-    if (kind == "by-id")
-        return dir.mkpath("dev/serial/by-id")
-               && QFile::link("../../" + value, dir.filePath("dev/serial/by-id/" + name));
-    if (kind == "type")
-        return writeFile("sys/class/tty/" + name + "/type", value);
-    if (kind != "usb")
-        return false;
-    // sys/class/tty/NAME/device -> the port under the interface under the USB device.
-    const QString usbDevice = "sys/devices/pci0000:00/usb1/1-" + name;
-    const QStringList fields = value.split('|');
-    const QStringList files{"manufacturer", "product", "serial", "idVendor", "idProduct"};
-    for (int i = 0; i < files.size(); ++i)
-        if (!fields.value(i).isEmpty() && !writeFile(usbDevice + '/' + files[i], fields[i]))
-            return false;
-    const QString port = usbDevice + "/interface:1.0/" + name;
-    return dir.mkpath(port) && dir.mkpath("sys/class/tty/" + name)
-           && QFile::link("../../../" + port.section('/', 1), dir.filePath("sys/class/tty/" + name + "/device"));
-}
 
 constexpr int portNumber = 7;
 
@@ -202,9 +166,7 @@ private slots:
 
     void portAssignment_data()
     {
-        // Tree entries: "dev/NAME" a device node, "by-id/LINK>NAME" a udev link, "type/NAME=N"
-        // the UART type sysfs reports, "usb/NAME=MAKER|PRODUCT|SERIAL|VID|PID" the USB device
-        // above the node. Expected: "dev/NAME|description" in port order.
+        // Tree entries as addToTree takes them; expected: "dev/NAME|description" in port order.
         QTest::addColumn<QStringList>("tree");
         QTest::addColumn<QStringList>("ports");
         QTest::newRow("nothing plugged in") << QStringList{} << QStringList{};

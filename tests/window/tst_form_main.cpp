@@ -1,3 +1,4 @@
+#include "device_tree.h"
 #include "form_rig.h"
 #include "window/form_main.h"
 #include "window/widget_state.h"
@@ -17,6 +18,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QStyle>
+#include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -297,6 +299,8 @@ private slots:
     void progressBarRange();
     void defaultSizeFitsALaptop_data();
     void defaultSizeFitsALaptop();
+    void portDevicesShown_data();
+    void portDevicesShown();
 };
 
 void TestFormMain::widgetTree_data()
@@ -641,6 +645,47 @@ void TestFormMain::defaultSizeFitsALaptop()
     QTRY_COMPARE(rig.form->size(), defaultSize);
     QTRY_VERIFY2(clippedTexts(rig.form.get()).isEmpty(),
                  qPrintable(clippedTexts(rig.form.get()).join(QLatin1Char('\n'))));
+}
+
+void TestFormMain::portDevicesShown_data()
+{
+    // On a machine with an FTDI adapter and one built-in port; ROOT is the fake "/".
+    QTest::addColumn<QString>("choice"); // a list item, or text typed into the box
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("tooltip");
+    const QString adapter = "ROOT/dev/ttyUSB0\nFTDI FT232R USB UART，序列号 A1（USB 0403:6001）";
+    QTest::newRow("COM1 is the adapter") << "COM1" << "COM1：ROOT/dev/ttyUSB0" << adapter;
+    QTest::newRow("COM2 the built-in port") << "COM2" << "COM2：ROOT/dev/ttyS0" << "ROOT/dev/ttyS0\n内置串口";
+    QTest::newRow("COM3 nothing") << "COM3" << "COM3：未找到串口设备" << "未找到串口设备";
+    QTest::newRow("typed device path") << "/dev/ttyACM5" << "/dev/ttyACM5" << "/dev/ttyACM5";
+    QTest::newRow("typed port beyond the list") << "COM9" << "未找到串口设备" << "未找到串口设备";
+}
+
+void TestFormMain::portDevicesShown()
+{
+    QFETCH(QString, choice);
+    QFETCH(QString, status);
+    QFETCH(QString, tooltip);
+    QTemporaryDir root;
+    for (const char *entry : {"dev/ttyUSB0", "usb/ttyUSB0=FTDI|FT232R USB UART|A1|0403|6001",
+                                 "dev/ttyS0", "type/ttyS0=4", "dev/ttyS1", "type/ttyS1=0"})
+        QVERIFY(addToTree(root.path(), QString::fromUtf8(entry)));
+    FormRig rig(analogEdition());
+    rig.form->portDirectory = PortDirectory(root.path());
+    QComboBox *ports = rig.form->ui.cmbComSel;
+    rig.form->show();
+    ports->showPopup(); // opening the list looks for devices again
+    ports->hidePopup();
+    if (ports->findText(choice) >= 0)
+        ports->setCurrentIndex(ports->findText(choice));
+    else
+        ports->setEditText(choice);
+
+    const auto rooted = [&root](QString text) { return text.replace("ROOT", root.path()); };
+    QCOMPARE(rig.form->ui.lblPort->text(), rooted(status));
+    QCOMPARE(ports->toolTip(), rooted(tooltip));
+    if (ports->findText(choice) >= 0)
+        QCOMPARE(ports->itemData(ports->findText(choice), Qt::ToolTipRole).toString(), rooted(tooltip));
 }
 
 QTEST_MAIN(TestFormMain)
