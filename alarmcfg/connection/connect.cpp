@@ -1,14 +1,13 @@
 #include "connection/connect.h"
 
 #include "connection/handler_guard.h"
-#include "connection/link_loss.h"
+#include "connection/link.h"
 #include "connection/port_choice.h"
 #include "connection/read_sequence.h"
 #include "window/form_main.h"
 
 #include "modbus/modbus.h"
 
-#include <QPushButton>
 #include <QThread>
 
 namespace alarmcfg {
@@ -26,21 +25,13 @@ bool probe(FormMain &form)
     return form.StatusSeen;
 }
 
-void startPolling(FormMain &form)
-{
-    form.Timer1->setInterval(pollingPeriodMs);
-    form.Timer1->setEnabled(true);
-    form.ui.cmdConnect->setText(connectedCaption);
-    form.IsConnected = true;
-}
-
 void connectController(FormMain &form)
 {
     applyChosenPort(form);
     if (!form.modbus1->OpenPort())
         return; // the component has said why
     if (probe(form)) {
-        startPolling(form);
+        goOnline(form);
         rememberPort(form);
         runReadSequence(form, form.edition().readBack);
     } else if (!form.isEnding()) {
@@ -49,22 +40,13 @@ void connectController(FormMain &form)
     }
 }
 
-void disconnectController(FormMain &form)
-{
-    form.modbus1->ClosePort();
-    form.Timer1->setEnabled(false);
-    form.Timer2->setEnabled(false); // a watchdog armed while connected must not fire afterwards
-    form.ui.cmdConnect->setText(disconnectedCaption);
-    form.IsConnected = false;
-}
-
 } // namespace
 
 void cmdConnect_Click(FormMain &form)
 {
     runHandler(form, [&form] {
         if (form.IsConnected)
-            disconnectController(form);
+            goOffline(form);
         else
             connectController(form);
     });

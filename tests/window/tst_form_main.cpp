@@ -1,4 +1,5 @@
 #include "device_tree.h"
+#include "edition_named.h"
 #include "form_rig.h"
 #include "window/form_main.h"
 #include "window/widget_state.h"
@@ -25,11 +26,6 @@
 using namespace alarmcfg;
 
 namespace {
-
-const Edition &editionNamed(const QString &name)
-{
-    return name == u"th" ? temperatureHumidityEdition() : analogEdition();
-}
 
 // Caption or text a user reads on the widget.
 QString shownText(const QWidget *widget)

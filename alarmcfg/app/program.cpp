@@ -1,5 +1,6 @@
-#include "window/program.h"
+#include "app/program.h"
 
+#include "app/assembly.h"
 #include "connection/port_choice.h"
 #include "window/form_main.h"
 
@@ -16,6 +17,7 @@ int runProgram(int argc, char **argv, const Edition &edition)
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QSettings settings(QStringLiteral("Veltra"), edition.programName);
     FormMain window(edition);
+    assembleWindow(window);
     window.settings = &settings;
     preselectRememberedPort(window);
     window.show();
