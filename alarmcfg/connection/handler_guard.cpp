@@ -22,6 +22,8 @@ void runHandler(FormMain &form, const std::function<void()> &handler)
 bool sendRequest(FormMain &form, const std::function<bool()> &request)
 {
     const bool answered = request();
+    ++form.requestTally.sent;
+    form.requestTally.unanswered += answered ? 0 : 1;
     if (!form.modbus1->lastRequestOutcome().raisedEvent() && form.IsConnected)
         throw SerialPortError("request could not be sent");
     return answered;

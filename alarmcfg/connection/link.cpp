@@ -1,5 +1,6 @@
 #include "connection/link.h"
 
+#include "connection/status_line.h"
 #include "window/form_main.h"
 
 #include "modbus/modbus.h"
@@ -46,6 +47,7 @@ void goOffline(FormMain &form)
     form.modbus1->ClosePort();
     stopTimers(form);
     showOffline(form);
+    showStatus(form, disconnectedStatus);
 }
 
 void dropConnection(FormMain &form, const QString &message)
@@ -53,6 +55,7 @@ void dropConnection(FormMain &form, const QString &message)
     closePortQuietly(*form.modbus1);
     stopTimers(form);
     showOffline(form);
+    showStatus(form, linkLostStatus.arg(message));
     form.showMessage(message);
 }
 

@@ -5,6 +5,7 @@
 
 #include "modbus/modbus.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QScreen>
 #include <QScrollArea>
@@ -97,7 +98,9 @@ void FormMain::setProgramEnd(ProgramEnd end)
 void FormMain::showMessageBox(const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, windowTitle(), text, QMessageBox::Ok, this);
+    QApplication::setOverrideCursor(Qt::ArrowCursor); // over a busy operation that asks
     box.exec();
+    QApplication::restoreOverrideCursor();
 }
 
 void FormMain::showEvent(QShowEvent *event)

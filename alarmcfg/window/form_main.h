@@ -58,6 +58,13 @@ public:
     // test gives it.
     QSettings *settings = nullptr;
 
+    // Requests sent since the current operation began, and how many got no good reply.
+    struct RequestTally {
+        int sent = 0;
+        int unanswered = 0;
+    };
+    RequestTally requestTally;
+
     bool IsConnected = false;
     bool StatusSeen = false;
     QStringList DIAlarmText;
