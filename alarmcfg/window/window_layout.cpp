@@ -533,7 +533,8 @@ private:
     {
         ui_.StatusBar1 = make<QStatusBar>(window, QStringLiteral("StatusBar1"));
         ui_.StatusBar1->setSizeGripEnabled(false);
-        ui_.lblStatus = make<QLabel>(ui_.StatusBar1, QStringLiteral("lblStatus"), QString());
+        ui_.StatusBar1->setContentsMargins(boxMargin, 0, boxMargin, 0);
+        ui_.lblStatus = make<QLabel>(ui_.StatusBar1, QStringLiteral("lblStatus"), QStringLiteral("未连接"));
         ui_.lblPort = make<QLabel>(ui_.StatusBar1, QStringLiteral("lblPort"), QString());
         ui_.StatusBar1->addWidget(ui_.lblStatus, 1);
         ui_.StatusBar1->addPermanentWidget(ui_.lblPort);
