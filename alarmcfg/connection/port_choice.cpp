@@ -39,14 +39,17 @@ QString tooltipOf(const SerialDevice &device)
 {
     if (device.path.isEmpty())
         return noDevice;
-    return device.description.isEmpty() ? device.path : device.path + QLatin1Char('\n') + device.description;
+    if (device.description.isEmpty())
+        return device.path;
+    return device.path + QLatin1Char('\n') + device.description;
 }
 
 void showChosenDevice(FormMain &form)
 {
     const SerialDevice device = chosenSerialDevice(form);
     const int index = selectedIndex(form.ui.cmbComSel);
-    const QString port = index >= 0 ? form.ui.cmbComSel->itemText(index) + QStringLiteral("：") : QString();
+    const QString port =
+        index >= 0 ? form.ui.cmbComSel->itemText(index) + QStringLiteral("：") : QString();
     form.ui.lblPort->setText(port + (device.path.isEmpty() ? noDevice : device.path));
     form.ui.lblPort->setToolTip(tooltipOf(device));
     form.ui.cmbComSel->setToolTip(tooltipOf(device));

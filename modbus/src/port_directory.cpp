@@ -89,8 +89,9 @@ QString usbDescription(const QDir &root, const QString &name)
                                     .join(QLatin1Char(' '))
                                     .trimmed();
         const QString serial = sysfsText(dir + QStringLiteral("/serial"));
+        const QString productId = sysfsText(dir + QStringLiteral("/idProduct"));
         return product + (serial.isEmpty() ? QString() : QStringLiteral("，序列号 ") + serial)
-               + QStringLiteral("（USB %1:%2）").arg(vendorId, sysfsText(dir + QStringLiteral("/idProduct")));
+               + QStringLiteral("（USB %1:%2）").arg(vendorId, productId);
     }
     return {};
 }
