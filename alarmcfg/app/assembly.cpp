@@ -4,6 +4,7 @@
 #include "connection/connect.h"
 #include "connection/link.h"
 #include "connection/on_demand_read.h"
+#include "connection/port_choice.h"
 #include "connection/read_back_decoding.h"
 #include "connection/relay_switching.h"
 #include "connection/status_polling.h"
@@ -35,6 +36,7 @@ void connectConnectionHandlers(FormMain &form)
     QObject::connect(f->ui.cmdRelayRead, &QPushButton::clicked, f, [f] { cmdRelayRead_Click(*f); });
     QObject::connect(f->Timer1, &PeriodicTimer::tick, f, [f] { Timer1_Tick(*f); });
     QObject::connect(f->Timer2, &PeriodicTimer::tick, f, [f] { Timer2_Tick(*f); });
+    watchPortChoice(form);
     // Direct connections: the component raises its events inside the request call.
     QObject::connect(f->modbus1, &modbus::FC03ReadHoldingRegisterRespond4X, f,
                      [f](qint16, qint16, qint16 &, qint16 startAddress, QVector<qint16> &data,

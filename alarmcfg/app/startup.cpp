@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "connection/port_choice.h"
 #include "editing/di_alarm_texts.h"
 #include "editing/factory_defaults.h"
 #include "window/form_main.h"
@@ -42,6 +43,7 @@ void loadConversionDefaults(FormMain &form)
 void FormMain_Load(FormMain &form)
 {
     fillAndSelectFirst(form.ui.cmbComSel, comPortItems());
+    showPortDevices(form);
     setDefaultDIAlarmTexts(form, form.edition().diAlarmStartupSlots);
     fillAndSelectFirst(form.ui.cmbDISel, diChannelItems());
     form.ui.txtDIAlarm->setPlainText(form.DIAlarmText[0]);

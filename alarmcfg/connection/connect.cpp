@@ -2,24 +2,20 @@
 
 #include "connection/handler_guard.h"
 #include "connection/link.h"
+#include "connection/port_choice.h"
 #include "connection/read_sequence.h"
+#include "connection/status_line.h"
 #include "window/form_main.h"
-#include "window/widget_state.h"
 
 #include "modbus/modbus.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QThread>
 
 namespace alarmcfg {
 
 namespace {
-
-// Port n is list position n-1; typed text that is no list item gives 0, which cannot be opened.
-int chosenPortNumber(const FormMain &form)
-{
-    return selectedIndex(form.ui.cmbComSel) + 1;
-}
 
 // True when the controller answered the status read.
 bool probe(FormMain &form)
@@ -32,15 +28,35 @@ bool probe(FormMain &form)
     return form.StatusSeen;
 }
 
+// The device the choice opens, or the typed text when it leads nowhere.
+QString deviceName(const FormMain &form)
+{
+    const QString device = chosenDevice(form);
+    return device.isEmpty() ? form.ui.cmbComSel->currentText() : device;
+}
+
+void readEverything(FormMain &form, const QString &device)
+{
+    showStatus(form, ConnectStatus::readingAll.arg(device));
+    runReadSequence(form, form.edition().readBack);
+    showStatus(form, ConnectStatus::connected.arg(device, form.ui.lblVertion->text()) + failureNote(form));
+}
+
 void connectController(FormMain &form)
 {
-    form.modbus1->setCommPort(chosenPortNumber(form));
-    if (!form.modbus1->OpenPort())
-        return; // the component has said why
+    const QString device = deviceName(form);
+    BusyStep busy(form, ConnectStatus::connecting.arg(device));
+    applyChosenPort(form);
+    if (!form.modbus1->OpenPort()) {
+        showStatus(form, ConnectStatus::notOpened.arg(device)); // the component has said why
+        return;
+    }
     if (probe(form)) {
         goOnline(form);
-        runReadSequence(form, form.edition().readBack);
+        rememberPort(form);
+        readEverything(form, device);
     } else if (!form.isEnding()) {
+        showStatus(form, ConnectStatus::noController.arg(device));
         form.showMessage(noControllerMessage);
         form.modbus1->ClosePort();
     }

@@ -13,6 +13,15 @@ inline const QString noControllerMessage =
 
 inline constexpr unsigned long settleAfterProbeMs = 100;
 
+// What the status line says while and after connecting; %1 is the device, %2 the firmware version.
+struct ConnectStatus {
+    static inline const QString connecting = QStringLiteral("正在连接 %1…");
+    static inline const QString notOpened = QStringLiteral("未连接：无法打开 %1");
+    static inline const QString noController = QStringLiteral("未连接：%1 上没有控制器应答");
+    static inline const QString readingAll = QStringLiteral("已连接 %1，正在读取全部参数…");
+    static inline const QString connected = QStringLiteral("已连接 %1，固件版本 %2");
+};
+
 // Connects (open the chosen port, probe, start polling, full read-back) or disconnects, by
 // IsConnected.
 void cmdConnect_Click(FormMain &form);

@@ -48,6 +48,8 @@ bool sendRequest(FormMain &form, const std::function<bool()> &request)
     const bool connected = form.IsConnected;
     const WithheldMessages withheld(form);
     const bool answered = request();
+    ++form.requestTally.sent;
+    form.requestTally.unanswered += answered ? 0 : 1;
     if (!form.modbus1->lastRequestOutcome().raisedEvent() && connected)
         throw SerialPortError(form.modbus1->lastPortFailure().toStdString());
     return answered;

@@ -1,5 +1,6 @@
 #include "connection/link.h"
 
+#include "connection/status_line.h"
 #include "window/form_main.h"
 
 #include "modbus/modbus.h"
@@ -46,6 +47,7 @@ void goOffline(FormMain &form)
     form.modbus1->ClosePort();
     stopTimers(form);
     showOffline(form);
+    showStatus(form, disconnectedStatus);
 }
 
 QString connectionLostMessage(const QString &reason)
@@ -58,6 +60,7 @@ void dropConnection(FormMain &form, const QString &message)
     closePortQuietly(*form.modbus1);
     stopTimers(form);
     showOffline(form);
+    showStatus(form, linkLostStatus.arg(QString(message).replace(QLatin1Char('\n'), QLatin1Char(' '))));
     form.showMessage(message);
 }
 

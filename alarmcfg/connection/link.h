@@ -12,6 +12,9 @@ inline const QString disconnectedCaption = QStringLiteral("链接");
 inline const QString connectFirstMessage = QStringLiteral("请链接设备");
 inline const QString portFailureMessage = QStringLiteral("串口通信错误，连接已断开！");
 inline const QString connectedCaption = QStringLiteral("断开");
+// The status line once a connection has ended.
+inline const QString disconnectedStatus = QStringLiteral("已断开连接");
+inline const QString linkLostStatus = QStringLiteral("连接已中断：%1");
 
 // The lost-connection message, with the port's reason on a second line when there is one.
 QString connectionLostMessage(const QString &reason);

@@ -90,7 +90,7 @@ void showDefaultRelayTexts(FormMain &form, int relay)
 void Command1_Click(FormMain &form)
 {
     showFactoryValues(form);
-    cmdRelayWrite_Click(form);
+    writeWindow(form, factoryWriteStatus);
 }
 
 } // namespace alarmcfg

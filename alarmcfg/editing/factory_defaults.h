@@ -1,5 +1,7 @@
 #pragma once
 
+#include "editing/write_parameters.h"
+
 #include <QString>
 
 namespace alarmcfg {
@@ -17,6 +19,10 @@ RelayTexts defaultRelayTexts(int relay);
 
 // Puts the default commands and replies of relay `relay` into its text boxes.
 void showDefaultRelayTexts(FormMain &form, int relay);
+
+inline const WriteStatus factoryWriteStatus{
+    QStringLiteral("出厂值已写入控制器"), QStringLiteral("出厂值只设置在窗口中，未写入控制器：%1"),
+    QStringLiteral("出厂值已设置在窗口中，未全部写入控制器")};
 
 // Puts the edition's factory values into the window, then writes them like the Set button.
 // Without a connection the window keeps the factory values and the write refuses.

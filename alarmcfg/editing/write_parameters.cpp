@@ -2,6 +2,7 @@
 
 #include "connection/handler_guard.h"
 #include "connection/link.h"
+#include "connection/status_line.h"
 #include "editing/phone_list.h"
 #include "model/command_text.h"
 #include "model/phone_slot.h"
@@ -252,15 +253,22 @@ void clearPhoneSelection(FormMain &form)
     form.ui.lstPhone->clearSelection();
 }
 
-void writeParameters(FormMain &form)
+void refuse(FormMain &form, const WriteStatus &status, const QString &reason)
 {
+    showStatus(form, status.refused.arg(reason));
+    form.showMessage(reason);
+}
+
+void writeParameters(FormMain &form, const WriteStatus &status)
+{
+    BusyStep busy(form, writingStatus);
     if (const auto refusal = windowRefusal(form)) {
-        form.showMessage(*refusal);
+        refuse(form, status, *refusal);
         return;
     }
     const PreparedWrite prepared = prepareWrite(form);
     if (prepared.refusal) {
-        form.showMessage(*prepared.refusal);
+        refuse(form, status, *prepared.refusal);
         return;
     }
     Progress progress(form.ui.ProgressBar1);
@@ -275,14 +283,20 @@ void writeParameters(FormMain &form)
     }
     clearPhoneSelection(form);
     progress.finish();
+    showStatus(form, confirmed ? status.written : status.partly + failureNote(form));
     form.showMessage(confirmed ? WriteMessages::succeeded : WriteMessages::failed);
 }
 
 } // namespace
 
+void writeWindow(FormMain &form, const WriteStatus &status)
+{
+    runHandler(form, [&form, &status] { writeParameters(form, status); });
+}
+
 void cmdRelayWrite_Click(FormMain &form)
 {
-    runHandler(form, [&form] { writeParameters(form); });
+    writeWindow(form, parameterWriteStatus);
 }
 
 } // namespace alarmcfg

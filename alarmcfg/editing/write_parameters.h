@@ -24,6 +24,22 @@ struct WriteMessages {
 inline constexpr int maxPasswordChars = 6;
 inline constexpr int maxCommandBytes = 20;
 
+// What the status line says after a write: all confirmed, refused before sending (%1 the reason),
+// or sent with requests that failed (a failure note follows).
+struct WriteStatus {
+    QString written;
+    QString refused;
+    QString partly;
+};
+inline const QString writingStatus = QStringLiteral("正在写入…");
+inline const WriteStatus parameterWriteStatus{QStringLiteral("全部参数已写入控制器"),
+                                              QStringLiteral("参数未写入：%1"),
+                                              QStringLiteral("参数未全部写入控制器")};
+
+// Writes the window as cmdRelayWrite_Click does; the status line says what it did in `status`'s
+// words.
+void writeWindow(FormMain &form, const WriteStatus &status);
+
 // Writes everything the window shows, in the order of the edition's write plan. Every check runs
 // before the first request, so a refused write sends nothing. Ends with one message: success
 // only when the controller confirmed every request. A port that fails, or on which the component

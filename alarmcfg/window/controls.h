@@ -11,6 +11,8 @@ class QListWidget;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QScrollArea;
+class QStatusBar;
 
 namespace alarmcfg {
 
@@ -59,6 +61,14 @@ struct Controls {
     QPushButton *cmdRelayRead = nullptr;
     QPushButton *Command1 = nullptr;
     QProgressBar *ProgressBar1 = nullptr;
+
+    // Everything above the status line, scrolled when the screen is too small for it
+    QScrollArea *clientArea = nullptr;
+
+    // Status line: the step in progress or the outcome of the last action; the port's device
+    QStatusBar *StatusBar1 = nullptr;
+    QLabel *lblStatus = nullptr;
+    QLabel *lblPort = nullptr;
 };
 
 } // namespace alarmcfg

@@ -5,8 +5,11 @@
 
 #include "modbus/modbus.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStatusBar>
 
 #include <algorithm>
 
@@ -45,12 +48,27 @@ FormMain::FormMain(const Edition &edition, std::unique_ptr<SerialPort> port, QWi
     setWindowIcon(applicationIcon());
     ui = buildWindow(this, edition_);
     modbus1->setMessageSink([this](const QString &text) { showMessage(text); });
-    resize(size().expandedTo(QSize(edition_.clientWidthTwips, edition_.clientHeightTwips)
-                             / twipsPerPixel)
-               .expandedTo(sizeHint()));
+    keepGroupsWhole();
+    resize(sizeHint());
 }
 
 FormMain::~FormMain() = default;
+
+// The groups keep the outline's client area, or what larger fonts need: a smaller window
+// scrolls them rather than squeezing their texts.
+void FormMain::keepGroupsWhole()
+{
+    QWidget *groups = ui.clientArea->widget();
+    const QSize outline(edition_.clientWidthTwips / twipsPerPixel,
+                        edition_.clientHeightTwips / twipsPerPixel - ui.StatusBar1->sizeHint().height());
+    groups->setMinimumSize(outline.expandedTo(groups->minimumSizeHint()));
+}
+
+// The whole groups with the status line below them.
+QSize FormMain::sizeHint() const
+{
+    return ui.clientArea->widget()->minimumSize() + QSize(0, ui.StatusBar1->sizeHint().height());
+}
 
 void FormMain::showMessage(const QString &text)
 {
@@ -80,7 +98,9 @@ void FormMain::setProgramEnd(ProgramEnd end)
 void FormMain::showMessageBox(const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, windowTitle(), text, QMessageBox::Ok, this);
+    QApplication::setOverrideCursor(Qt::ArrowCursor); // over a busy operation that asks
     box.exec();
+    QApplication::restoreOverrideCursor();
 }
 
 void FormMain::showEvent(QShowEvent *event)
@@ -92,13 +112,18 @@ void FormMain::showEvent(QShowEvent *event)
     }
 }
 
+// A screen smaller than the window (a laptop at 150 % scaling) gets a window that fits it; the
+// groups scroll inside.
 void FormMain::centreOnScreen()
 {
     const QScreen *target = screen();
     if (!target)
         return;
+    const QRect available = target->availableGeometry();
+    const QSize decoration = frameGeometry().size() - size();
+    resize(size().boundedTo(available.size() - decoration));
     QRect frame = frameGeometry();
-    frame.moveCenter(target->availableGeometry().center());
+    frame.moveCenter(available.center());
     move(frame.topLeft());
 }
 

@@ -4,6 +4,7 @@
 #include "window/controls.h"
 #include "window/periodic_timer.h"
 
+#include "modbus/port_directory.h"
 #include "modbus/serial_port.h"
 
 #include <QStringList>
@@ -12,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+class QSettings;
 class modbus;
 
 namespace alarmcfg {
@@ -50,16 +52,32 @@ public:
     PeriodicTimer *const Timer2;
     modbus *const modbus1;
 
+    // Where each COMn leads; tests give a fake device tree.
+    PortDirectory portDirectory;
+    // What the program keeps between runs (the last port used); none unless the program or a
+    // test gives it.
+    QSettings *settings = nullptr;
+
+    // Requests sent since the current operation began, and how many got no good reply.
+    struct RequestTally {
+        int sent = 0;
+        int unanswered = 0;
+    };
+    RequestTally requestTally;
+
     bool IsConnected = false;
     bool StatusSeen = false;
     QStringList DIAlarmText;
     quint16 DIState = 0;
     qint16 RelayState = 0;
 
+    QSize sizeHint() const override;
+
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void keepGroupsWhole();
     void centreOnScreen();
     void showMessageBox(const QString &text);
 

@@ -12,6 +12,9 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include <array>
@@ -68,6 +71,57 @@ W *make(QWidget *parent, const QString &name, Args &&...args)
     return widget;
 }
 
+// Margins and spacing inside group boxes and around the window: the windows have to fit a
+// 1366 x 768 laptop screen, and the style's defaults spend a tenth of that on borders.
+constexpr int boxMargin = 5;
+constexpr int boxSpacing = 4;
+
+// A nested layout: its parent layout gives the margins.
+template <class L>
+L *tight(L *layout)
+{
+    layout->setSpacing(boxSpacing);
+    return layout;
+}
+
+// A layout that fills `box`.
+template <class L>
+L *tightIn(QWidget *box)
+{
+    auto *layout = tight(new L(box));
+    layout->setContentsMargins(boxMargin, boxMargin, boxMargin, boxMargin);
+    return layout;
+}
+
+// Number boxes need room for a signed register value, not the style's 17 characters.
+constexpr int numberCharacters = 7;
+
+void fitNumbers(const std::vector<QLineEdit *> &boxes)
+{
+    for (QLineEdit *box : boxes) {
+        const int frame = 2 * box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box);
+        const int innerMargins = 4; // QLineEdit's own space left and right of the text
+        box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QString(numberCharacters, u'0'))
+                             + frame + innerMargins);
+    }
+}
+
+// A button that may shrink to its caption instead of the style's preferred 80 pixels.
+QPushButton *shrinkable(QPushButton *button)
+{
+    const QStyle *style = button->style();
+    const int padding = 2 * (style->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button)
+                             + style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button));
+    button->setMinimumWidth(button->fontMetrics().horizontalAdvance(button->text()) + padding);
+    return button;
+}
+
+// Width to spare in a group of narrow boxes goes right of them, not between label and box.
+void keepLeft(QGridLayout *grid)
+{
+    grid->setColumnStretch(grid->columnCount(), 1);
+}
+
 QComboBox *makeCombo(QWidget *parent, const QString &name)
 {
     auto *box = make<QComboBox>(parent, name);
@@ -80,7 +134,8 @@ QComboBox *makeCombo(QWidget *parent, const QString &name)
 QPushButton *makeIndicator(QWidget *parent, const QString &name, const QString &caption)
 {
     auto *button = make<QPushButton>(parent, name, caption);
-    const int side = button->fontMetrics().height() * 2;
+    // Square and just large enough for "Q7" with the style's button margins.
+    const int side = button->fontMetrics().height() * 8 / 5;
     button->setFixedSize(side, side);
     button->setAutoFillBackground(true);
     return button;
@@ -160,8 +215,9 @@ private:
 class WindowBuilder {
 public:
     WindowBuilder(QWidget *window, const Edition &edition)
-        : window_(window), edition_(edition), arrangement_(arrangementFor(edition))
+        : window_(new QWidget), edition_(edition), arrangement_(arrangementFor(edition))
     {
+        placeInWindow(window);
     }
 
     Controls build()
@@ -184,7 +240,7 @@ private:
         auto *box = frame(QStringLiteral("Frame6"), QStringLiteral("串口设置"));
         ui_.cmbComSel = makeCombo(box, QStringLiteral("cmbComSel"));
         ui_.cmdConnect = make<QPushButton>(box, QStringLiteral("cmdConnect"), QStringLiteral("连接"));
-        auto *row = new QHBoxLayout(box);
+        auto *row = tightIn<QHBoxLayout>(box);
         row->addWidget(ui_.cmbComSel, 1);
         row->addWidget(ui_.cmdConnect);
         return box;
@@ -195,7 +251,7 @@ private:
         auto *box = frame(QStringLiteral("Frame16"), QStringLiteral("固件版本"));
         ui_.Label1[4] = make<QLabel>(box, arrayName(QStringLiteral("Label1"), 4), QString());
         ui_.lblVertion = make<QLabel>(box, QStringLiteral("lblVertion"), QStringLiteral("0.0"));
-        auto *row = new QHBoxLayout(box);
+        auto *row = tightIn<QHBoxLayout>(box);
         row->addWidget(ui_.Label1[4]);
         row->addWidget(ui_.lblVertion, 1);
         return box;
@@ -211,7 +267,9 @@ private:
         const QStringList zeros{QStringLiteral("0"), QStringLiteral("0")};
         ui_.txtAI = makeArray<QLineEdit>(box, QStringLiteral("txtAI"), 2, zeros);
         ui_.txtTHCalc = makeArray<QLineEdit>(box, QStringLiteral("txtTHCalc"), 2, zeros);
-        auto *grid = new QGridLayout(box);
+        fitNumbers(ui_.txtAI);
+        fitNumbers(ui_.txtTHCalc);
+        auto *grid = tightIn<QGridLayout>(box);
         grid->addWidget(centred(ui_.Label1[0]), 0, 1);
         grid->addWidget(centred(ui_.Label1[1]), 0, 2);
         grid->addWidget(ui_.Label1[2], 1, 0);
@@ -220,13 +278,14 @@ private:
             grid->addWidget(ui_.txtAI[channel], 1, channel + 1);
             grid->addWidget(ui_.txtTHCalc[channel], 2, channel + 1);
         }
+        keepLeft(grid);
         return box;
     }
 
     QGroupBox *digitalFrame()
     {
         auto *box = frame(QStringLiteral("Frame2"), QStringLiteral("数字量状态"));
-        auto *grid = new QGridLayout(box);
+        auto *grid = tightIn<QGridLayout>(box);
         for (int k = 0; k < edition_.inputCount; ++k) {
             ui_.cmdDI.push_back(makeIndicator(box, arrayName(QStringLiteral("cmdDI"), k),
                                               QStringLiteral("I%1").arg(k)));
@@ -250,7 +309,8 @@ private:
         for (int channel = 0; channel < 2; ++channel)
             ui_.cmbRangeSel.push_back(makeCombo(box, arrayName(QStringLiteral("cmbRangeSel"), channel)));
         ui_.txtAIRange = makeArray<QLineEdit>(box, QStringLiteral("txtAIRange"), 2);
-        auto *grid = new QGridLayout(box);
+        fitNumbers(ui_.txtAIRange);
+        auto *grid = tightIn<QGridLayout>(box);
         grid->addWidget(centred(ui_.Label1[7]), 0, 1);
         grid->addWidget(centred(ui_.Label1[8]), 0, 2);
         grid->addWidget(ui_.Label1[5], 1, 0);
@@ -259,6 +319,7 @@ private:
             grid->addWidget(ui_.cmbRangeSel[channel], 1, channel + 1);
             grid->addWidget(ui_.txtAIRange[channel], 2, channel + 1);
         }
+        keepLeft(grid);
         return box;
     }
 
@@ -269,9 +330,9 @@ private:
         ui_.cmdDelPhone = make<QPushButton>(box, QStringLiteral("cmdDelPhone"), QStringLiteral("删除"));
         ui_.txtPhone = make<QLineEdit>(box, QStringLiteral("txtPhone"), QStringLiteral("15800000000"));
         ui_.lstPhone = make<QListWidget>(box, QStringLiteral("lstPhone"));
-        auto *grid = new QGridLayout(box);
-        grid->addWidget(ui_.cmdAddPhone, 0, 0);
-        grid->addWidget(ui_.cmdDelPhone, 0, 1);
+        auto *grid = tightIn<QGridLayout>(box);
+        grid->addWidget(shrinkable(ui_.cmdAddPhone), 0, 0);
+        grid->addWidget(shrinkable(ui_.cmdDelPhone), 0, 1);
         grid->addWidget(ui_.txtPhone, 1, 0, 1, 2);
         grid->addWidget(ui_.lstPhone, 2, 0, 1, 2);
         return box;
@@ -281,9 +342,10 @@ private:
     {
         const WindowTexts &texts = edition_.window;
         auto *box = make<QGroupBox>(parent, QStringLiteral("通道"), texts.alarmFrameCaption);
-        auto *grid = new QGridLayout(box);
+        auto *grid = tightIn<QGridLayout>(box);
         grid->addWidget(make<QLabel>(box, QStringLiteral("Label13"), texts.alarmHeading), 0, 2);
         ui_.txtAdc = makeArray<QLineEdit>(box, QStringLiteral("txtAdc"), 4, texts.limitInitial);
+        fitNumbers(ui_.txtAdc);
         ui_.txtTHAlmMsg =
             makeArray<QLineEdit>(box, QStringLiteral("txtTHAlmMsg"), 4, texts.alarmTextInitial);
         for (int k = 0; k < 4; ++k) {
@@ -293,8 +355,7 @@ private:
             grid->addWidget(ui_.txtAdc[k], k + 1, 1);
             grid->addWidget(ui_.txtTHAlmMsg[k], k + 1, 2);
         }
-        grid->setColumnStretch(1, 1);
-        grid->setColumnStretch(2, 3);
+        grid->setColumnStretch(2, 1);
         grid->setRowStretch(5, 1);
         return box;
     }
@@ -304,17 +365,18 @@ private:
         auto *box = make<QGroupBox>(parent, QStringLiteral("Frame1"), QStringLiteral("数字量短信报警设置"));
         ui_.cmbDISel = makeCombo(box, QStringLiteral("cmbDISel"));
         ui_.txtDIAlarm = make<QPlainTextEdit>(box, QStringLiteral("txtDIAlarm"));
-        auto *grid = new QGridLayout(box);
+        auto *grid = tightIn<QGridLayout>(box);
         grid->addWidget(make<QLabel>(box, QStringLiteral("Label3"), QStringLiteral("通道选择")), 0, 0);
         grid->addWidget(ui_.cmbDISel, 0, 1);
         grid->addWidget(ui_.txtDIAlarm, 1, 0, 1, 2);
+        grid->setColumnStretch(1, 1);
         return box;
     }
 
     QGroupBox *alarmFrame()
     {
         auto *box = frame(QStringLiteral("Frame4"), QStringLiteral("报警设置"));
-        auto *row = new QHBoxLayout(box);
+        auto *row = tightIn<QHBoxLayout>(box);
         row->addWidget(phoneFrame(box), 2);
         row->addWidget(limitFrame(box), 4);
         row->addWidget(diAlarmFrame(box), 3);
@@ -325,7 +387,7 @@ private:
     {
         auto *box = make<QGroupBox>(parent, edition_.window.relayFrameNames.value(relay),
                                     QStringLiteral("继电器%1").arg(relay + 1));
-        auto *column = new QVBoxLayout(box);
+        auto *column = tightIn<QVBoxLayout>(box);
         for (auto *texts : {&ui_.txtOpen, &ui_.txtAnswer, &ui_.txtClose, &ui_.txtCAnswer, &ui_.txtTime})
             column->addWidget(texts->at(relay));
         column->addStretch(1);
@@ -343,7 +405,7 @@ private:
         ui_.txtCAnswer = makeArray<QLineEdit>(box, QStringLiteral("txtCAnswer"), relays);
         ui_.txtTime = makeArray<QLineEdit>(box, QStringLiteral("txtTime"), relays,
                                            QStringList(relays, QStringLiteral("0")));
-        grid = new QGridLayout(box);
+        grid = tightIn<QGridLayout>(box);
         for (int relay = 0; relay < relays; ++relay) {
             ui_.relayFrames.push_back(relayTextFrame(box, relay));
             grid->addWidget(ui_.relayFrames.back(), 0, relay + 1);
@@ -368,7 +430,7 @@ private:
                             QWidget *content)
     {
         auto *box = make<QGroupBox>(parent, name, caption);
-        (new QHBoxLayout(box))->addWidget(content);
+        (tightIn<QHBoxLayout>(box))->addWidget(content);
         return box;
     }
 
@@ -378,7 +440,7 @@ private:
         ui_.chkHold = make<QCheckBox>(box, QStringLiteral("chkHold"), QStringLiteral("掉电记忆"));
         ui_.chkPhoneAlarm = make<QCheckBox>(box, QStringLiteral("chkPhoneAlarm"), QStringLiteral("电话报警"));
         ui_.chkAnswer = make<QCheckBox>(box, QStringLiteral("chkAnswer"), QStringLiteral("短信回复"));
-        auto *row = new QHBoxLayout(box);
+        auto *row = tightIn<QHBoxLayout>(box);
         row->addWidget(ui_.chkHold);
         row->addWidget(ui_.chkPhoneAlarm);
         row->addWidget(ui_.chkAnswer);
@@ -416,20 +478,21 @@ private:
         grid->addLayout(buttons, 1, 6, 1, edition_.relayCount - 5);
     }
 
-    // Bottom row of the compact window: password and the two all-relay commands with labels.
+    // Bottom row of the compact window: password and the two all-relay commands with labels,
+    // the three boxes sharing the row alike.
     void addCommandRow(QGroupBox *box, QGridLayout *grid)
     {
         grid->addWidget(make<QLabel>(box, QStringLiteral("Label6"), arrangement_.label6Caption), 1, 0);
-        grid->addWidget(ui_.txtMiMa, 1, 1);
+        auto *row = tight(new QHBoxLayout);
+        row->addWidget(ui_.txtMiMa, 1);
         const std::array<std::pair<const char *, const char *>, 2> labels{
             {{"Label2", "全开命令："}, {"Label4", "全关命令："}}};
         for (int i = 0; i < 2; ++i) {
-            auto *pair = new QHBoxLayout;
-            pair->addWidget(make<QLabel>(box, QString::fromLatin1(labels[i].first),
-                                         QString::fromUtf8(labels[i].second)));
-            pair->addWidget(ui_.txtAllCmd[i], 1);
-            grid->addLayout(pair, 1, 2 + i, 1, i == 0 ? 1 : edition_.relayCount - 2);
+            row->addWidget(make<QLabel>(box, QString::fromLatin1(labels[i].first),
+                                        QString::fromUtf8(labels[i].second)));
+            row->addWidget(ui_.txtAllCmd[i], 1);
         }
+        grid->addLayout(row, 1, 1, 1, edition_.relayCount);
     }
 
     QProgressBar *progressBar()
@@ -450,11 +513,39 @@ private:
         layout->addWidget(centred(make<QLabel>(window_, arrangement_.contactLabelName, contactLine)));
     }
 
+    // The groups scroll inside the window when a screen (or its scaling) leaves less room than
+    // they need; the status line stays in sight below them.
+    void placeInWindow(QWidget *window)
+    {
+        ui_.clientArea = make<QScrollArea>(window, QStringLiteral("clientArea"));
+        ui_.clientArea->setFrameShape(QFrame::NoFrame);
+        ui_.clientArea->setWidgetResizable(true);
+        ui_.clientArea->setWidget(window_);
+        auto *column = new QVBoxLayout(window);
+        column->setContentsMargins(0, 0, 0, 0);
+        column->setSpacing(0);
+        column->addWidget(ui_.clientArea, 1);
+        column->addWidget(statusLine(window));
+    }
+
+    // What the program is doing (left) and the device of the port chosen in cmbComSel (right).
+    QStatusBar *statusLine(QWidget *window)
+    {
+        ui_.StatusBar1 = make<QStatusBar>(window, QStringLiteral("StatusBar1"));
+        ui_.StatusBar1->setSizeGripEnabled(false);
+        ui_.StatusBar1->setContentsMargins(boxMargin, 0, boxMargin, 0);
+        ui_.lblStatus = make<QLabel>(ui_.StatusBar1, QStringLiteral("lblStatus"), QStringLiteral("未连接"));
+        ui_.lblPort = make<QLabel>(ui_.StatusBar1, QStringLiteral("lblPort"), QString());
+        ui_.StatusBar1->addWidget(ui_.lblStatus, 1);
+        ui_.StatusBar1->addPermanentWidget(ui_.lblPort);
+        return ui_.StatusBar1;
+    }
+
     void arrangeWide()
     {
         ui_.Label1.resize(9);
-        auto *top = new QGridLayout;
-        auto *leftColumn = new QVBoxLayout;
+        auto *top = tight(new QGridLayout);
+        auto *leftColumn = tight(new QVBoxLayout);
         leftColumn->addWidget(serialFrame());
         leftColumn->addWidget(versionFrame());
         top->addLayout(leftColumn, 0, 0);
@@ -468,7 +559,7 @@ private:
         QGroupBox *relays = relayFrame(relayGrid);
         addGlobalSettingsRow(relays, relayGrid);
 
-        auto *window = new QVBoxLayout(window_);
+        auto *window = tightIn<QVBoxLayout>(window_);
         window->addLayout(top);
         ui_.ProgressBar1 = progressBar();
         window->addWidget(ui_.ProgressBar1);
@@ -479,7 +570,7 @@ private:
     void arrangeCompact()
     {
         ui_.Label1.resize(5);
-        auto *leftColumn = new QVBoxLayout;
+        auto *leftColumn = tight(new QVBoxLayout);
         leftColumn->addWidget(serialFrame());
         leftColumn->addWidget(versionFrame());
         leftColumn->addWidget(digitalFrame());
@@ -493,19 +584,19 @@ private:
         auto *buttons = commandButtonBox<QVBoxLayout>();
         buttons->addStretch(1);
 
-        auto *grid = new QGridLayout;
+        auto *grid = tight(new QGridLayout);
         grid->addLayout(leftColumn, 0, 0);
         grid->addWidget(relays, 0, 1, 1, 2);
         grid->addWidget(alarmFrame(), 1, 0, 1, 2);
         grid->addLayout(buttons, 1, 2);
         grid->setColumnStretch(1, 1);
 
-        auto *window = new QVBoxLayout(window_);
+        auto *window = tightIn<QVBoxLayout>(window_);
         window->addLayout(grid, 1);
         addStaticLines(window);
     }
 
-    QWidget *window_;
+    QWidget *window_; // the client area: everything above the status line
     const Edition &edition_;
     const Arrangement &arrangement_;
     Controls ui_;

@@ -106,6 +106,8 @@ int modbus::DataBit() const { return d->dataBit; }
 void modbus::setDataBit(int value) { d->dataBit = value; }
 int modbus::CommPort() const { return d->commPort; }
 void modbus::setCommPort(int value) { d->commPort = value; }
+QString modbus::devicePath() const { return d->devicePath; }
+void modbus::setDevicePath(const QString &path) { d->devicePath = path; }
 int modbus::BaudRate() const { return d->baudRate; }
 void modbus::setBaudRate(int value) { d->baudRate = value; }
 qint16 modbus::CommStatus() const { return d->commStatus; }
@@ -136,7 +138,10 @@ bool modbus::OpenPort()
 {
     try {
         d->port->setSettings(settingsText());
-        d->port->setPortNumber(d->commPort);
+        if (d->devicePath.isEmpty())
+            d->port->setPortNumber(d->commPort);
+        else
+            d->port->setDevicePath(d->devicePath);
         if (!d->port->isOpen())
             d->port->open();
         return true;

@@ -71,6 +71,7 @@ struct modbus::Private {
     std::unique_ptr<SerialPort> port;
     qint32 baudRate = modbus_defaults::baudRate;
     qint32 commPort = modbus_defaults::commPort;
+    QString devicePath;
     qint32 dataBit = modbus_defaults::dataBit;
     qint32 parity = modbus_defaults::parity;
     qint32 stopBit = modbus_defaults::stopBit;

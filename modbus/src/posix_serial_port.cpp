@@ -1,6 +1,7 @@
 #include "posix_serial_port.h"
 
 #include "linux_line.h"
+#include "modbus/port_directory.h"
 
 #include <QFile>
 #include <QStringList>
@@ -130,16 +131,6 @@ PosixSerialPort::LineSettings PosixSerialPort::parseSettings(const QString &text
     return settings;
 }
 
-QString PosixSerialPort::devicePath(int portNumber)
-{
-    const QString configured =
-        qEnvironmentVariable(QStringLiteral("MODBUS_COM%1").arg(portNumber).toLatin1().constData());
-    if (!configured.isEmpty())
-        return configured;
-    const QString usb = QStringLiteral("/dev/ttyUSB%1").arg(portNumber - 1);
-    return QFile::exists(usb) ? usb : QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
-}
-
 void PosixSerialPort::setBufferSizes(int inputBytes, int /*outputBytes: the kernel queues output*/)
 {
     inputCapacity_ = inputBytes;
@@ -164,6 +155,12 @@ void PosixSerialPort::setPortNumber(int number)
     if (number < 1)
         fail(QStringLiteral("没有串口 %1").arg(number));
     portNumber_ = number;
+    devicePath_.clear();
+}
+
+void PosixSerialPort::setDevicePath(const QString &path)
+{
+    devicePath_ = path;
 }
 
 bool PosixSerialPort::isOpen() const
@@ -175,7 +172,9 @@ void PosixSerialPort::open()
 {
     if (isOpen())
         return;
-    const QString path = devicePath(portNumber_);
+    const QString path = devicePath_.isEmpty() ? PortDirectory().port(portNumber_).path : devicePath_;
+    if (path.isEmpty())
+        fail(QStringLiteral("找不到串口 COM%1 的设备：请插上串口适配器，或在串口框中输入设备路径").arg(portNumber_));
     const int fd = ::open(QFile::encodeName(path).constData(),
                           O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)

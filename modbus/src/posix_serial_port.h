@@ -7,8 +7,7 @@
 
 #include <termios.h>
 
-// Serial port on a POSIX terminal device. Port n is the device named by the environment variable
-// MODBUS_COM<n> when set, else /dev/ttyUSB<n-1> when it exists, else /dev/ttyS<n-1>.
+// Serial port on a POSIX terminal device: a device path, or port n as PortDirectory assigns it.
 // Every speed is set exactly through termios2, also those without a termios constant (14400,
 // 28800, 56000, 128000, 256000); a speed the device cannot run at is refused on open. Failures
 // say why in Chinese, naming the device path.
@@ -30,6 +29,7 @@ public:
     void discardInput() override;
     void setSettings(const QString &settings) override;
     void setPortNumber(int number) override;
+    void setDevicePath(const QString &path) override;
     bool isOpen() const override;
     void open() override;
     void close() override;
@@ -43,7 +43,6 @@ public:
     // "9600,n,8,1" -> settings; throws SerialPortError for a text of another form. The speed is
     // checked on open, where the device is known.
     static LineSettings parseSettings(const QString &text);
-    static QString devicePath(int portNumber);
     // Raw mode with the character frame of `settings`; the speed is set apart.
     static void applyLineSettings(termios &tio, const LineSettings &settings);
 
@@ -63,6 +62,7 @@ private:
     int wakeCount_ = 1; // VMIN of the terminal
     std::optional<int> driverFlags_;
     int portNumber_ = 1;
+    QString devicePath_; // empty: port portNumber_
     LineSettings settings_;
     int inputCapacity_ = 1024;
     QByteArray received_;

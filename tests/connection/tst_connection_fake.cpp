@@ -6,6 +6,7 @@
 #include "timer_driver.h"
 
 #include "connection/link.h"
+#include "connection/port_choice.h"
 #include "connection/read_back_decoding.h"
 #include "connection/relay_switching.h"
 #include "connection/status_polling.h"
@@ -21,6 +22,8 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace alarmcfg;
@@ -108,6 +111,8 @@ private slots:
     void watchdogFiresAfterFiveSilentSeconds();
     void portFailureDuringReadBack();
     void oldFirmwareAtLaterPollEndsProgram();
+    void portChoiceIsOpenedAndRemembered_data();
+    void portChoiceIsOpenedAndRemembered();
 };
 
 void TestConnectionFake::textBlocks_data()
@@ -351,6 +356,49 @@ void TestConnectionFake::oldFirmwareAtLaterPollEndsProgram()
     QCOMPARE(rig.port->written.size(), afterConnect + 1);
     QCOMPARE(addressOf(rig.port->written.last()), 0);
     QCOMPARE(rig.programEnds, 1);
+}
+
+void TestConnectionFake::portChoiceIsOpenedAndRemembered_data()
+{
+    QTest::addColumn<QString>("typed");        // null: item COM3 chosen from the list
+    QTest::addColumn<int>("commPort");
+    QTest::addColumn<QString>("devicePath");   // what the port was told to open instead
+    QTest::addColumn<QString>("remembered");   // null: the connection failed, nothing kept
+    QTest::addColumn<bool>("preselects");      // the choice given to the next start (--port)
+    QTest::addColumn<int>("preselectedIndex");
+    QTest::newRow("list item") << QString() << 3 << "" << "COM3" << true << 2;
+    QTest::newRow("device path") << "/dev/ttyUSB1" << 0 << "/dev/ttyUSB1" << "/dev/ttyUSB1" << true << -1;
+    QTest::newRow("item in lower case: refused here, preselected at start")
+        << "com2" << 0 << "" << QString() << true << 1;
+    QTest::newRow("neither item nor path") << "USB" << 0 << "" << QString() << false << 0;
+}
+
+void TestConnectionFake::portChoiceIsOpenedAndRemembered()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, remembered);
+    QTemporaryDir home;
+    QSettings settings(home.filePath("alarmcfg.ini"), QSettings::IniFormat);
+    ConnectedRig rig(analogEdition());
+    rig.form->settings = &settings;
+    if (typed.isNull())
+        rig.form->ui.cmbComSel->setCurrentIndex(2);
+    else
+        rig.form->ui.cmbComSel->setEditText(typed);
+
+    rig.connect();
+
+    QTEST(rig.form->modbus1->CommPort(), "commPort");
+    QTEST(rig.port->devicePath, "devicePath");
+    QCOMPARE(rig.form->IsConnected, !remembered.isNull());
+    QCOMPARE(settings.value("port/last").toString(), remembered);
+    FormRig next(analogEdition());
+    next.form->settings = &settings;
+    preselectRememberedPort(*next.form);
+    if (!remembered.isNull())
+        QCOMPARE(next.form->ui.cmbComSel->currentText(), remembered);
+    QTEST(preselectPort(*next.form, typed.isNull() ? remembered : typed), "preselects");
+    QTEST(selectedIndex(next.form->ui.cmbComSel), "preselectedIndex");
 }
 
 QTEST_MAIN(TestConnectionFake)

@@ -14,6 +14,7 @@
 
 #include "modbus/modbus.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -200,6 +201,7 @@ void TestConnectionSim::silentControllerIsNotConnected()
     rig.connect();
 
     QCOMPARE(rig.messages, QStringList{noControllerMessage});
+    QCOMPARE(rig.form->ui.lblStatus->text(), "未连接：" + rig.sim.devicePath() + " 上没有控制器应答");
     QVERIFY(!rig.form->IsConnected);
     QCOMPARE(rig.form->ui.cmdConnect->text(), QStringLiteral("连接"));
     QVERIFY(!rig.form->Timer1->isTicking());
@@ -217,12 +219,21 @@ void TestConnectionSim::reconnectRepeatsTheReadBack()
     QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
     QPushButton *button = rig.form->ui.cmdConnect;
     QStringList captions{button->text()};
+    QList<Qt::CursorShape> cursorsDuringReplies;
+    connect(rig.form->modbus1, &modbus::FC03ReadHoldingRegisterRespond4X, this, [&] {
+        cursorsDuringReplies << (QApplication::overrideCursor() ? QApplication::overrideCursor()->shape()
+                                                                : Qt::ArrowCursor);
+    });
 
     rig.connect();
     captions << button->text();
+    QVERIFY(!cursorsDuringReplies.isEmpty());
+    QCOMPARE(cursorsDuringReplies.count(Qt::WaitCursor), cursorsDuringReplies.size());
+    QVERIFY(!QApplication::overrideCursor()); // the busy cursor ends with the connect
     const qsizetype firstConnect = rig.requests().size();
     rig.connect();
     captions << button->text();
+    QCOMPARE(rig.form->ui.lblStatus->text(), QStringLiteral("已断开连接"));
     QVERIFY(!rig.form->IsConnected);
     QVERIFY(!rig.form->Timer1->isTicking());
     QCOMPARE(rig.requests().size(), firstConnect); // disconnecting sends nothing
@@ -241,10 +252,11 @@ void TestConnectionSim::firmwareVersion_data()
     QTest::addColumn<QString>("version");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<bool>("refused");
-    QTest::newRow("analog 0x1F") << "analog" << "0x1F" << "V1.15" << true;
-    QTest::newRow("analog 0x20") << "analog" << "0x20" << "V2.0" << false;
-    QTest::newRow("th 0x1F") << "th" << "0x1F" << "V1.15" << false;
-    QTest::newRow("th 0x10") << "th" << "0x10" << "V1.0" << false;
+    QTest::addColumn<QString>("status"); // DEV: the simulator's device
+    QTest::newRow("analog 0x1F") << "analog" << "0x1F" << "V1.15" << true << "正在连接 DEV…";
+    QTest::newRow("analog 0x20") << "analog" << "0x20" << "V2.0" << false << "已连接 DEV，固件版本 V2.0";
+    QTest::newRow("th 0x1F") << "th" << "0x1F" << "V1.15" << false << "已连接 DEV，固件版本 V1.15";
+    QTest::newRow("th 0x10") << "th" << "0x10" << "V1.0" << false << "已连接 DEV，固件版本 V1.0";
 }
 
 void TestConnectionSim::firmwareVersion()
@@ -260,6 +272,7 @@ void TestConnectionSim::firmwareVersion()
     QTest::qWait(1200); // a poll would fall due meanwhile
 
     QCOMPARE(rig.form->ui.lblVertion->text(), caption);
+    QTEST(rig.form->ui.lblStatus->text().replace(rig.sim.devicePath(), "DEV"), "status");
     if (refused) {
         QCOMPARE(rig.messages, QStringList{firmwareTooOldMessage});
         QCOMPARE(rig.programEnds, 1);
@@ -388,8 +401,11 @@ void TestConnectionSim::pollingResumesAfterUnansweredRelayWrite()
 void TestConnectionSim::onDemandRead_data()
 {
     QTest::addColumn<QString>("edition");
-    QTest::newRow("analog") << "analog";
-    QTest::newRow("th") << "th";
+    QTest::addColumn<QString>("status");
+    QTest::newRow("analog") << "analog"
+                            << "已重新读取：数字量报警短信、手机号码、模拟量报警短信、开启命令、关闭命令、"
+                               "开启回复、关闭回复、动作时间、报警值、校准值";
+    QTest::newRow("th") << "th" << "已重新读取：开启命令、关闭命令、开启回复";
 }
 
 void TestConnectionSim::onDemandRead()
@@ -415,6 +431,7 @@ void TestConnectionSim::onDemandRead()
 
     QCOMPARE(readsIn(rig.requests(), afterConnect), expectedOnDemandReads(edition));
     QCOMPARE(rig.messages, QStringList{readSucceededMessage});
+    QTEST(ui.lblStatus->text(), "status");
     QCOMPARE(ui.txtOpen[0]->text(), QStringLiteral("设备1开"));
     if (isTh(edition)) {
         QCOMPARE(ui.txtCAnswer[0]->text(), QStringLiteral("kept unless read"));
@@ -444,6 +461,7 @@ void TestConnectionSim::onDemandReadReportsUnansweredRead()
     QCOMPARE(readsIn(rig.requests(), afterConnect), expectedOnDemandReads("analog"));
     QCOMPARE(rig.form->ui.txtOpen[7]->text(), QStringLiteral("设备8开"));
     QCOMPARE(rig.messages, QStringList{readFailedMessage});
+    QVERIFY(rig.form->ui.lblStatus->text().endsWith(QStringLiteral("（53 个请求中 1 个失败）")));
     QVERIFY(rig.form->IsConnected);
 }
 
@@ -483,8 +501,9 @@ void TestConnectionSim::vanishedControllerDropsTheConnection()
         QTRY_VERIFY_WITH_TIMEOUT(!rig.messages.isEmpty(), 3000);
 
     // One message says the connection is lost and why; the sequence stops at the first request.
-    QCOMPARE(rig.messages,
-             QStringList{connectionLostMessage(QStringLiteral("串口设备 %1 已断开").arg(rig.sim.devicePath()))});
+    const QString lost = connectionLostMessage(QStringLiteral("串口设备 %1 已断开").arg(rig.sim.devicePath()));
+    QCOMPARE(rig.messages, QStringList{lost});
+    QCOMPARE(rig.form->ui.lblStatus->text(), "连接已中断：" + QString(lost).replace('\n', ' '));
     QVERIFY(!rig.form->IsConnected);
     QCOMPARE(rig.form->ui.cmdConnect->text(), disconnectedCaption);
     QVERIFY(!rig.form->Timer1->isTicking());

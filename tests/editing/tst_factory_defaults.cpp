@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -101,6 +102,7 @@ void TestFactoryDefaults::window()
     rig.click(ui.Command1);
 
     QCOMPARE(rig.messages, QStringList{connectFirstMessage});
+    QCOMPARE(ui.lblStatus->text(), "出厂值只设置在窗口中，未写入控制器：" + connectFirstMessage);
     QVERIFY(rig.requests().isEmpty());
     const int relays = form.edition().relayCount;
     const int slotCount = form.edition().factory.diAlarmSlots;
@@ -159,6 +161,7 @@ void TestFactoryDefaults::writtenToController()
     rig.click(rig.form->ui.Command1);
 
     QCOMPARE(rig.messages, QStringList{WriteMessages::succeeded});
+    QCOMPARE(rig.form->ui.lblStatus->text(), QStringLiteral("出厂值已写入控制器"));
     QCOMPARE(rig.writes().size(), requestCount);
     QCOMPARE(rig.requestAt(10)->values, packedText("739164*设备1开"));
     QCOMPARE(rig.requestAt(850)->values, packedText("设备1关闭成功"));

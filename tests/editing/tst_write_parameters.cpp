@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
@@ -178,6 +179,7 @@ void TestWriteParameters::wholeSequence()
         QVERIFY2(request.reply.size() > 0, qPrintable(request.request));
     }
     QCOMPARE(rig.messages, QStringList{WriteMessages::succeeded});
+    QCOMPARE(rig.form->ui.lblStatus->text(), QStringLiteral("全部参数已写入控制器"));
 }
 
 void TestWriteParameters::roundTrip_data()
@@ -529,6 +531,7 @@ void TestWriteParameters::refusals()
     rig.click(rig.form->ui.cmdRelayWrite);
 
     QCOMPARE(rig.messages, QStringList{message});
+    QCOMPARE(rig.form->ui.lblStatus->text(), "参数未写入：" + message);
     QCOMPARE(rig.writes().size(), 0);
     QVERIFY(!barShown);
     QVERIFY(!bar || bar->isHidden());
@@ -544,6 +547,7 @@ void TestWriteParameters::silentController()
 
     QCOMPARE(rig.writes().size(), 58);
     QCOMPARE(rig.messages, QStringList{WriteMessages::failed});
+    QCOMPARE(rig.form->ui.lblStatus->text(), QStringLiteral("参数未全部写入控制器（58 个请求中 58 个失败）"));
     QVERIFY(rig.form->ui.ProgressBar1->isHidden());
 }
 

@@ -1,11 +1,15 @@
+#include "device_tree.h"
 #include "frames.h"
 #include "message_recorder.h"
 #include "modbus/modbus.h"
 #include "parity_mark_decoder.h"
 #include "linux_line.h"
 #include "posix_serial_port.h"
+#include "modbus/port_directory.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <atomic>
@@ -205,14 +209,66 @@ private slots:
         QCOMPARE(threw, !accepted);
     }
 
+    void portAssignment_data()
+    {
+        // Tree entries as addToTree takes them; expected: "dev/NAME|description" in port order.
+        QTest::addColumn<QStringList>("tree");
+        QTest::addColumn<QStringList>("ports");
+        QTest::newRow("nothing plugged in") << QStringList{} << QStringList{};
+        QTest::newRow("a lone adapter that is not ttyUSB0")
+            << QStringList{"dev/ttyUSB1"} << QStringList{"dev/ttyUSB1|USB 串口"};
+        QTest::newRow("udev's by-id order, not the numbers")
+            << QStringList{"dev/ttyUSB0", "dev/ttyUSB1", "by-id/usb-A_adapter-port0>ttyUSB1",
+                           "by-id/usb-B_adapter-port0>ttyUSB0", "by-id/usb-C_gone-port0>ttyUSB7"}
+            << QStringList{"dev/ttyUSB1|USB 串口", "dev/ttyUSB0|USB 串口"};
+        QTest::newRow("without links by number, ttyACM after ttyUSB")
+            << QStringList{"dev/ttyACM0", "dev/ttyUSB10", "dev/ttyUSB9", "dev/ttyUSBx"}
+            << QStringList{"dev/ttyUSB9|USB 串口", "dev/ttyUSB10|USB 串口", "dev/ttyACM0|USB 通信设备"};
+        QTest::newRow("built-in ports only with a UART, after USB")
+            << QStringList{"dev/ttyS0", "dev/ttyS1", "dev/ttyS2", "type/ttyS0=4", "type/ttyS1=0",
+                           "dev/ttyUSB0"}
+            << QStringList{"dev/ttyUSB0|USB 串口", "dev/ttyS0|内置串口"};
+        QTest::newRow("adapter described from sysfs")
+            << QStringList{"dev/ttyUSB0", "usb/ttyUSB0=FTDI|FT232R USB UART|A50285BI|0403|6001",
+                           "dev/ttyACM0", "usb/ttyACM0=|CP2102 Bridge||10c4|ea60"}
+            << QStringList{"dev/ttyUSB0|FTDI FT232R USB UART，序列号 A50285BI（USB 0403:6001）",
+                           "dev/ttyACM0|CP2102 Bridge（USB 10c4:ea60）"};
+    }
+    void portAssignment()
+    {
+        QFETCH(QStringList, tree);
+        QFETCH(QStringList, ports);
+        QTemporaryDir root;
+        for (const QString &entry : tree)
+            QVERIFY2(addToTree(root.path(), entry), qPrintable(entry));
+        const PortDirectory directory(root.path());
+        QStringList found;
+        for (const SerialDevice &device : directory.devices())
+            found << QDir(root.path()).relativeFilePath(device.path) + '|' + device.description;
+        QCOMPARE(found, ports);
+        for (int i = 0; i < ports.size(); ++i)
+            QCOMPARE(directory.port(i + 1).path, root.filePath(ports[i].section('|', 0, 0)));
+        QVERIFY(directory.port(int(ports.size()) + 1).path.isEmpty());
+        QVERIFY(directory.port(0).path.isEmpty());
+        // The environment still overrides.
+        qputenv("MODBUS_COM1", "/dev/custom-port");
+        const SerialDevice configured = directory.port(1);
+        qunsetenv("MODBUS_COM1");
+        QCOMPARE(configured.path, QString("/dev/custom-port"));
+        QCOMPARE(configured.description, QString("环境变量 MODBUS_COM1"));
+    }
+
     void devicePaths()
     {
-        qputenv("MODBUS_COM3", "/dev/custom-port");
-        QCOMPARE(PosixSerialPort::devicePath(3), QString("/dev/custom-port"));
-        qunsetenv("MODBUS_COM3");
-        QCOMPARE(PosixSerialPort::devicePath(99), QString("/dev/ttyS98"));
         PosixSerialPort port;
         QVERIFY_THROWS_EXCEPTION(SerialPortError, port.setPortNumber(0));
+        // A port number with no device behind it fails to open; a path opens that device.
+        port.setPortNumber(99);
+        QVERIFY_THROWS_EXCEPTION(SerialPortError, port.open());
+        PseudoTerminal pty;
+        port.setDevicePath(pty.path);
+        port.open();
+        QVERIFY(port.isOpen());
     }
 
     // The speed is read back exactly (termios2). A pseudo-terminal forces 8 data bits without

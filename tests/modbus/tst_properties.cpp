@@ -173,6 +173,16 @@ private slots:
         f.component.setBaudRate(19200);
         QCOMPARE(f.component.OpenPort(), true);
         QCOMPARE(f.port->settings, QString("19200,n,8,1"));
+        // A device path goes to the port instead of the number until it is cleared.
+        f.component.ClosePort();
+        f.component.setDevicePath(QStringLiteral("/dev/ttyACM0"));
+        QVERIFY(f.component.OpenPort());
+        QCOMPARE(f.port->devicePath, QString("/dev/ttyACM0"));
+        f.component.ClosePort();
+        f.component.setDevicePath({});
+        QVERIFY(f.component.OpenPort());
+        QCOMPARE(f.port->devicePath, QString());
+        QCOMPARE(f.port->portNumber, 3);
     }
 
     void openPortFailure_data()

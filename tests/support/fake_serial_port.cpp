@@ -34,6 +34,7 @@ void FakeSerialPort::setPortNumber(int number)
     if (number < 1)
         throw SerialPortError("no such port");
     portNumber = number;
+    devicePath.clear();
 }
 
 void FakeSerialPort::open()

@@ -41,6 +41,7 @@ public:
     QList<QByteArray> written;
     QString settings;
     int portNumber = 0;
+    QString devicePath; // empty: portNumber
     int inputBufferSize = 0;
     int outputBufferSize = 0;
     int discardCount = 0;
@@ -54,6 +55,7 @@ public:
     void discardInput() override;
     void setSettings(const QString &text) override;
     void setPortNumber(int number) override;
+    void setDevicePath(const QString &path) override { devicePath = path; }
     bool isOpen() const override { return open_; }
     void open() override;
     void close() override;

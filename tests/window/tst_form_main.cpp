@@ -1,3 +1,4 @@
+#include "device_tree.h"
 #include "edition_named.h"
 #include "form_rig.h"
 #include "window/form_main.h"
@@ -5,6 +6,7 @@
 
 #include "modbus/modbus.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -14,6 +16,10 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+#include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -219,6 +225,38 @@ void addRows(const char *edition, const Expected (&rows)[N])
             << (row.frame ? QVariant(QString::fromUtf8(row.frame)) : QVariant());
 }
 
+// The README pictures' font (tools/screenshot), at 96 dpi.
+const QFont pictureFont(QStringLiteral("WenQuanYi Zen Hei"), 9);
+
+// Width the widget needs to show its caption or text whole; 0 for widgets without one.
+int widthForText(const QWidget *widget)
+{
+    const QStyle *style = widget->style();
+    const int textWidth = widget->fontMetrics().horizontalAdvance(shownText(widget));
+    if (qobject_cast<const QGroupBox *>(widget))
+        return widget->minimumSizeHint().width();
+    if (qobject_cast<const QLabel *>(widget) || qobject_cast<const QCheckBox *>(widget))
+        return widget->sizeHint().width();
+    const int frame = 2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, widget);
+    if (qobject_cast<const QPushButton *>(widget))
+        return textWidth + frame;
+    if (qobject_cast<const QLineEdit *>(widget)) // the editable combo boxes' texts too
+        return textWidth + frame + 4; // QLineEdit keeps 2 pixels either side of its text
+    return 0;
+}
+
+QStringList clippedTexts(const QWidget *window)
+{
+    QStringList clipped;
+    for (const QWidget *widget : window->findChildren<QWidget *>())
+        if (widget->isVisible() && widget->width() < widthForText(widget))
+            clipped << QStringLiteral("%1 \"%2\" %3 < %4")
+                           .arg(widget->objectName(), shownText(widget))
+                           .arg(widget->width())
+                           .arg(widthForText(widget));
+    return clipped;
+}
+
 // Every relay group box must hold the text boxes of the relay its caption names.
 int relayOfFrameCaption(const QString &caption)
 {
@@ -255,6 +293,10 @@ private slots:
     void selectedIndexOfTypedText();
     void componentMessagesGoThroughWindow();
     void progressBarRange();
+    void defaultSizeFitsALaptop_data();
+    void defaultSizeFitsALaptop();
+    void portDevicesShown_data();
+    void portDevicesShown();
 };
 
 void TestFormMain::widgetTree_data()
@@ -564,6 +606,82 @@ void TestFormMain::progressBarRange()
     QCOMPARE(bar->minimum(), 0);
     QCOMPARE(bar->maximum(), 100);
     QVERIFY(!bar->isVisible());
+}
+
+void TestFormMain::defaultSizeFitsALaptop_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<QSize>("largest"); // the outline's client area plus 10 %
+    QTest::newRow("analog") << "analog" << QSize(1180, 650);
+    QTest::newRow("th") << "th" << QSize(860, 640);
+}
+
+void TestFormMain::defaultSizeFitsALaptop()
+{
+    QFETCH(QString, edition);
+    QFETCH(QSize, largest);
+    const QFont applicationFont = QApplication::font();
+    QApplication::setFont(pictureFont);
+    FormRig rig(editionNamed(edition));
+    QApplication::setFont(applicationFont);
+    const QSize defaultSize = rig.form->size();
+    QVERIFY2(defaultSize.boundedTo(largest) == defaultSize, qPrintable(QStringLiteral("%1 x %2")
+             .arg(defaultSize.width()).arg(defaultSize.height())));
+
+    // The offscreen screen (800 x 600) is smaller than the analog window, as a laptop's at 150 %:
+    // the window fits it and its groups scroll at their whole size.
+    rig.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(rig.form.get()));
+    const QSize screen = rig.form->screen()->availableGeometry().size();
+    QCOMPARE(rig.form->frameGeometry().size().boundedTo(screen), rig.form->frameGeometry().size());
+    QWidget *groups = rig.form->ui.clientArea->widget();
+    QCOMPARE(groups->size().expandedTo(groups->minimumSize()), groups->size());
+
+    rig.form->resize(defaultSize);
+    QTRY_COMPARE(rig.form->size(), defaultSize);
+    QTRY_VERIFY2(clippedTexts(rig.form.get()).isEmpty(),
+                 qPrintable(clippedTexts(rig.form.get()).join(QLatin1Char('\n'))));
+}
+
+void TestFormMain::portDevicesShown_data()
+{
+    // On a machine with an FTDI adapter and one built-in port; ROOT is the fake "/".
+    QTest::addColumn<QString>("choice"); // a list item, or text typed into the box
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("tooltip");
+    const QString adapter = "ROOT/dev/ttyUSB0\nFTDI FT232R USB UART，序列号 A1（USB 0403:6001）";
+    QTest::newRow("COM1 is the adapter") << "COM1" << "COM1：ROOT/dev/ttyUSB0" << adapter;
+    QTest::newRow("COM2 the built-in port") << "COM2" << "COM2：ROOT/dev/ttyS0" << "ROOT/dev/ttyS0\n内置串口";
+    QTest::newRow("COM3 nothing") << "COM3" << "COM3：未找到串口设备" << "未找到串口设备";
+    QTest::newRow("typed device path") << "/dev/ttyACM5" << "/dev/ttyACM5" << "/dev/ttyACM5";
+    QTest::newRow("typed port beyond the list") << "COM9" << "未找到串口设备" << "未找到串口设备";
+}
+
+void TestFormMain::portDevicesShown()
+{
+    QFETCH(QString, choice);
+    QFETCH(QString, status);
+    QFETCH(QString, tooltip);
+    QTemporaryDir root;
+    for (const char *entry : {"dev/ttyUSB0", "usb/ttyUSB0=FTDI|FT232R USB UART|A1|0403|6001",
+                                 "dev/ttyS0", "type/ttyS0=4", "dev/ttyS1", "type/ttyS1=0"})
+        QVERIFY(addToTree(root.path(), QString::fromUtf8(entry)));
+    FormRig rig(analogEdition());
+    rig.form->portDirectory = PortDirectory(root.path());
+    QComboBox *ports = rig.form->ui.cmbComSel;
+    rig.form->show();
+    ports->showPopup(); // opening the list looks for devices again
+    ports->hidePopup();
+    if (ports->findText(choice) >= 0)
+        ports->setCurrentIndex(ports->findText(choice));
+    else
+        ports->setEditText(choice);
+
+    const auto rooted = [&root](QString text) { return text.replace("ROOT", root.path()); };
+    QCOMPARE(rig.form->ui.lblPort->text(), rooted(status));
+    QCOMPARE(ports->toolTip(), rooted(tooltip));
+    if (ports->findText(choice) >= 0)
+        QCOMPARE(ports->itemData(ports->findText(choice), Qt::ToolTipRole).toString(), rooted(tooltip));
 }
 
 QTEST_MAIN(TestFormMain)

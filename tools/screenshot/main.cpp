@@ -11,6 +11,8 @@ int main(int argc, char **argv)
 {
     QApplication application(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    // The font the window-size test measures with, whatever the machine's default.
+    QApplication::setFont(QFont(QStringLiteral("WenQuanYi Zen Hei"), 9));
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() != 3 || (arguments[1] != u"analog" && arguments[1] != u"th")) {
         QTextStream(stderr) << "usage: screenshot analog|th <file.png>\n";

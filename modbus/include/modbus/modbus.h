@@ -73,6 +73,12 @@ public:
     int BaudRate() const;
     void setBaudRate(int value);
 
+    // A device OpenPort opens instead of port CommPort, such as "/dev/ttyUSB0"; empty (the
+    // default) opens port CommPort. Not a property and not saved: hosts that know only port
+    // numbers never meet it.
+    QString devicePath() const;
+    void setDevicePath(const QString &path);
+
     Q_INVOKABLE bool OpenPort();
     Q_INVOKABLE void ClosePort();
 

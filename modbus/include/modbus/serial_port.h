@@ -33,6 +33,12 @@ public:
     virtual void setSettings(const QString &settings) = 0;
     // Throws SerialPortError for a number that cannot be used (at the latest on open).
     virtual void setPortNumber(int number) = 0;
+    // Opens the device at `path` instead of a numbered port, until the next setPortNumber.
+    // Backends that know only numbered ports refuse a path with SerialPortError.
+    virtual void setDevicePath(const QString &path)
+    {
+        throw SerialPortError("no device paths on this port: " + path.toStdString());
+    }
     virtual bool isOpen() const = 0;
     // Throws SerialPortError when missing, not permitted, in use, no serial port, or the device
     // cannot run at the speed.

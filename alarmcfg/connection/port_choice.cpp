@@ -1,0 +1,128 @@
+#include "connection/port_choice.h"
+
+#include "window/form_main.h"
+#include "window/widget_state.h"
+
+#include "modbus/modbus.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QDir>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSettings>
+
+namespace alarmcfg {
+
+namespace {
+
+const QString noDevice = QStringLiteral("未找到串口设备");
+const QString lastPortKey = QStringLiteral("port/last");
+
+// Text typed into the box that names a device rather than a list item.
+QString typedDevicePath(const FormMain &form)
+{
+    const QString text = form.ui.cmbComSel->currentText().trimmed();
+    return selectedIndex(form.ui.cmbComSel) < 0 && QDir::isAbsolutePath(text) ? text : QString();
+}
+
+SerialDevice chosenSerialDevice(const FormMain &form)
+{
+    const int index = selectedIndex(form.ui.cmbComSel);
+    if (index >= 0)
+        return form.portDirectory.port(index + 1);
+    return {typedDevicePath(form), {}};
+}
+
+QString tooltipOf(const SerialDevice &device)
+{
+    if (device.path.isEmpty())
+        return noDevice;
+    if (device.description.isEmpty())
+        return device.path;
+    return device.path + QLatin1Char('\n') + device.description;
+}
+
+void showChosenDevice(FormMain &form)
+{
+    const SerialDevice device = chosenSerialDevice(form);
+    const int index = selectedIndex(form.ui.cmbComSel);
+    const QString port =
+        index >= 0 ? form.ui.cmbComSel->itemText(index) + QStringLiteral("：") : QString();
+    form.ui.lblPort->setText(port + (device.path.isEmpty() ? noDevice : device.path));
+    form.ui.lblPort->setToolTip(tooltipOf(device));
+    form.ui.cmbComSel->setToolTip(tooltipOf(device));
+}
+
+// Refreshes the tooltips whenever the list of ports is about to be seen.
+class PortListWatcher : public QObject {
+public:
+    explicit PortListWatcher(FormMain &form) : QObject(&form), form_(form) {}
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            showPortDevices(form_);
+        return false;
+    }
+
+private:
+    FormMain &form_;
+};
+
+} // namespace
+
+void showPortDevices(FormMain &form)
+{
+    QComboBox *box = form.ui.cmbComSel;
+    for (int index = 0; index < box->count(); ++index)
+        box->setItemData(index, tooltipOf(form.portDirectory.port(index + 1)), Qt::ToolTipRole);
+    showChosenDevice(form);
+}
+
+void watchPortChoice(FormMain &form)
+{
+    QComboBox *box = form.ui.cmbComSel;
+    QObject::connect(box, &QComboBox::currentTextChanged, &form, [&form] { showChosenDevice(form); });
+    box->view()->installEventFilter(new PortListWatcher(form));
+}
+
+void applyChosenPort(FormMain &form)
+{
+    form.modbus1->setCommPort(selectedIndex(form.ui.cmbComSel) + 1);
+    form.modbus1->setDevicePath(typedDevicePath(form));
+}
+
+QString chosenDevice(const FormMain &form)
+{
+    return chosenSerialDevice(form).path;
+}
+
+bool preselectPort(FormMain &form, const QString &port)
+{
+    QComboBox *box = form.ui.cmbComSel;
+    const int index = box->findText(port.trimmed(), Qt::MatchFixedString);
+    if (index >= 0)
+        box->setCurrentIndex(index);
+    else if (QDir::isAbsolutePath(port.trimmed()))
+        box->setEditText(port.trimmed());
+    else
+        return false;
+    return true;
+}
+
+void rememberPort(FormMain &form)
+{
+    if (form.settings)
+        form.settings->setValue(lastPortKey, form.ui.cmbComSel->currentText().trimmed());
+}
+
+void preselectRememberedPort(FormMain &form)
+{
+    if (form.settings)
+        preselectPort(form, form.settings->value(lastPortKey).toString());
+}
+
+} // namespace alarmcfg

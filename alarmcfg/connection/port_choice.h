@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+namespace alarmcfg {
+
+class FormMain;
+
+// Puts in each item of cmbComSel's tooltip the device the port opens and the adapter behind it,
+// and in the status line the device of the current choice. Runs at start-up, when the choice
+// changes and when the list opens (adapters come and go).
+void showPortDevices(FormMain &form);
+void watchPortChoice(FormMain &form);
+
+// Hands the choice to modbus1: CommPort is the list position plus 1 (0 for typed text that is no
+// item); a typed device path, such as /dev/ttyUSB0, is opened instead.
+void applyChosenPort(FormMain &form);
+
+// The device the current choice opens ("/dev/ttyUSB0"); empty when there is none.
+QString chosenDevice(const FormMain &form);
+
+// Selects `port` in cmbComSel: a list item named in any case ("com2") or a device path, which is
+// put into the box as typed. False, with the box unchanged, for anything else.
+bool preselectPort(FormMain &form, const QString &port);
+
+// The last port connected to, kept in the window's settings (when it has any) and preselected at
+// the next start.
+void rememberPort(FormMain &form);
+void preselectRememberedPort(FormMain &form);
+
+} // namespace alarmcfg
