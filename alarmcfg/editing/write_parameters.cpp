@@ -39,10 +39,10 @@ struct Request {
     int phoneRow;           // list entry selected while its slot is written; -1 for none
 };
 
-// The requests of one write, or the message that refuses it.
+// The requests of one write, or why it is refused.
 struct PreparedWrite {
     std::vector<Request> requests;
-    std::optional<QString> refusal;
+    std::optional<WriteRefusal> refusal;
 };
 
 QStringList textsOf(const std::vector<QLineEdit *> &boxes, int count)
@@ -115,13 +115,14 @@ std::optional<QString> textRefusal(const QString &text, const WriteStep &step)
     return std::nullopt;
 }
 
-std::optional<QVector<qint16>> numberRegisters(const QStringList &texts)
+// The registers of a numeric block, or the position of the first value out of range.
+std::variant<QVector<qint16>, int> numberRegisters(const QStringList &texts)
 {
     QVector<qint16> values;
-    for (const QString &text : texts) {
-        const std::optional<qint16> value = registerValueOfText(text);
+    for (int k = 0; k < texts.size(); ++k) {
+        const std::optional<qint16> value = registerValueOfText(texts[k]);
         if (!value)
-            return std::nullopt;
+            return k;
         values << *value;
     }
     return values;
@@ -146,13 +147,13 @@ PreparedWrite prepareWrite(const FormMain &form)
         if (const auto *text = std::get_if<QString>(&source)) {
             const QString stored = step.passwordPrefix ? commandText(password, *text) : *text;
             if (auto refusal = textRefusal(stored, step))
-                return {{}, refusal};
+                return {{}, WriteRefusal{*refusal, step.block.field, step.block.index}};
             registers = textToRegisters(stored);
         } else if (const auto *numbers = std::get_if<QStringList>(&source)) {
             auto values = numberRegisters(*numbers);
-            if (!values)
-                return {{}, WriteMessages::numberOutOfRange};
-            registers = *values;
+            if (const int *position = std::get_if<int>(&values))
+                return {{}, WriteRefusal{WriteMessages::numberOutOfRange, step.block.field, *position}};
+            registers = std::get<QVector<qint16>>(values);
         } else {
             registers = std::get<QVector<qint16>>(source);
         }
@@ -162,28 +163,27 @@ PreparedWrite prepareWrite(const FormMain &form)
     return prepared;
 }
 
-bool anyLimitTooLong(const FormMain &form)
+// The first limit box whose text is too long, if the edition limits them.
+std::optional<int> limitTooLong(const FormMain &form)
 {
     const std::optional<int> maxChars = form.edition().limitTextMaxChars;
     if (!maxChars)
-        return false;
-    for (const QLineEdit *box : form.ui.txtAdc)
-        if (characterCount(box->text()) > *maxChars)
-            return true;
-    return false;
+        return std::nullopt;
+    for (int k = 0; k < int(form.ui.txtAdc.size()); ++k)
+        if (characterCount(form.ui.txtAdc[k]->text()) > *maxChars)
+            return k;
+    return std::nullopt;
 }
 
 // The checks that look at the window as a whole, in the order the user meets them.
-std::optional<QString> windowRefusal(const FormMain &form)
+std::optional<WriteRefusal> windowRefusal(const FormMain &form)
 {
-    if (!form.IsConnected)
-        return connectFirstMessage;
     if (form.edition().requiresPhoneNumber && form.ui.lstPhone->count() == 0)
-        return WriteMessages::noPhoneNumber;
-    if (anyLimitTooLong(form))
-        return WriteMessages::limitTooLong;
+        return WriteRefusal{WriteMessages::noPhoneNumber, Field::PhoneSlot, 0};
+    if (const auto limit = limitTooLong(form))
+        return WriteRefusal{WriteMessages::limitTooLong, Field::Limits, *limit};
     if (characterCount(form.ui.txtMiMa->text()) > maxPasswordChars)
-        return WriteMessages::passwordTooLong;
+        return WriteRefusal{WriteMessages::passwordTooLong, std::nullopt, 0};
     return std::nullopt;
 }
 
@@ -254,13 +254,17 @@ void clearPhoneSelection(FormMain &form)
 
 void writeParameters(FormMain &form)
 {
+    if (!form.IsConnected) {
+        form.showMessage(connectFirstMessage);
+        return;
+    }
     if (const auto refusal = windowRefusal(form)) {
-        form.showMessage(*refusal);
+        form.showMessage(refusal->message);
         return;
     }
     const PreparedWrite prepared = prepareWrite(form);
     if (prepared.refusal) {
-        form.showMessage(*prepared.refusal);
+        form.showMessage(prepared.refusal->message);
         return;
     }
     Progress progress(form.ui.ProgressBar1);
@@ -279,6 +283,13 @@ void writeParameters(FormMain &form)
 }
 
 } // namespace
+
+std::optional<WriteRefusal> valueRefusal(const FormMain &form)
+{
+    if (auto refusal = windowRefusal(form))
+        return refusal;
+    return prepareWrite(form).refusal;
+}
 
 void cmdRelayWrite_Click(FormMain &form)
 {

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "editions/edition.h"
+
 #include <QString>
+
+#include <optional>
 
 namespace alarmcfg {
 
@@ -23,6 +27,18 @@ struct WriteMessages {
 // Password and command texts longer than this refuse the write.
 inline constexpr int maxPasswordChars = 6;
 inline constexpr int maxCommandBytes = 20;
+
+// A value the write refuses and where it is: the block of the refused text or number (for a
+// numeric block, `index` is the value's position in it); no field for the password.
+struct WriteRefusal {
+    QString message;
+    std::optional<Field> field;
+    int index = 0;
+};
+
+// Every check of the write but the connection, in the order the user meets them; nothing when
+// the window's values can be written. Sends nothing. Configuration files reuse it.
+std::optional<WriteRefusal> valueRefusal(const FormMain &form);
 
 // Writes everything the window shows, in the order of the edition's write plan. Every check runs
 // before the first request, so a refused write sends nothing. Ends with one message: success
