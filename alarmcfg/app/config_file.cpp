@@ -4,6 +4,7 @@
 #include "app/json_path.h"
 #include "editing/di_alarm_texts.h"
 #include "editing/write_parameters.h"
+#include "model/register_text.h"
 #include "model/setting_values.h"
 #include "window/form_main.h"
 #include "window/widget_state.h"
@@ -74,13 +75,21 @@ QJsonValue rangeValue(const FormMain &form, const ConfigField &field)
     return form.edition().rangeItems.at(index);
 }
 
-// Numbers are saved as the register values the write sends (the checks have passed).
+// The register value the write would send for a number box.
+QJsonValue numberValue(const FormMain &form, const ConfigField &field)
+{
+    const std::optional<qint16> value = registerValueOfText(widgetOf<QLineEdit>(form, field)->text());
+    if (!value)
+        throw ConfigFileError(fieldMessage(field.path, WriteMessages::numberOutOfRange));
+    return *value;
+}
+
 QJsonValue windowValue(const FormMain &form, const ConfigField &field)
 {
     switch (field.kind) {
     case ValueKind::Text: return widgetOf<QLineEdit>(form, field)->text();
-    case ValueKind::Number: return registerValueOfText(widgetOf<QLineEdit>(form, field)->text()).value();
-    case ValueKind::DIAlarmSlot: return form.DIAlarmText.at(field.writeIndex);
+    case ValueKind::Number: return numberValue(form, field);
+    case ValueKind::DIAlarmSlot: return untilFirstNul(form.DIAlarmText.at(field.writeIndex));
     case ValueKind::PhoneList: return phoneEntries(form);
     case ValueKind::Range: return rangeValue(form, field);
     case ValueKind::Option: return widgetOf<QCheckBox>(form, field)->checkState() == Qt::Checked;
@@ -243,7 +252,6 @@ ConfigFileError::ConfigFileError(const QString &message)
 QByteArray configurationJson(const FormMain &form)
 {
     const ConfigLayout layout = configLayout(form.edition());
-    throwIfRefused(form, layout);
     QJsonObject file{{formatKey, configFormatVersion}, {editionKey, layout.editionName},
         {savedKey, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)}};
     if (form.IsConnected)

@@ -24,8 +24,12 @@ private:
     QString message_;
 };
 
-// The window's values as a file's text. Throws ConfigFileError for a value the write would
-// refuse, or a range with no selection, so that no saved file fails to open.
+// The window's values as a file's text, numbers as the register values the write would send.
+// An input's alarm text is saved up to its first NUL, as the window shows it: a slot read back
+// keeps its zero bytes and whatever follows them, which the controller never shows.
+// Throws ConfigFileError only for what a file cannot hold: a number outside the register's
+// range, a range with no selection. Other values the write refuses are saved as they are (a
+// controller's configuration is never lost for them); opening the file names them.
 QByteArray configurationJson(const FormMain &form);
 
 // Checks a file's text in full against the window's edition and the write's checks, then fills
