@@ -41,18 +41,27 @@ void startPolling(FormMain &form)
     form.IsConnected = true;
 }
 
-void connectController(FormMain &form)
+// True when a controller answered and polling runs.
+bool openAndProbe(FormMain &form)
 {
     form.modbus1->setCommPort(chosenPortNumber(form));
     if (!form.modbus1->OpenPort())
-        return; // the component has said why
+        return false; // the component has said why
     if (probe(form)) {
         startPolling(form);
-        runReadSequence(form, form.edition().readBack);
-    } else if (!form.isEnding()) {
+        return true;
+    }
+    if (!form.isEnding()) {
         form.showMessage(noControllerMessage);
         form.modbus1->ClosePort();
     }
+    return false;
+}
+
+void connectController(FormMain &form)
+{
+    if (openAndProbe(form))
+        runReadSequence(form, form.edition().readBack);
 }
 
 void disconnectController(FormMain &form)
@@ -65,6 +74,14 @@ void disconnectController(FormMain &form)
 }
 
 } // namespace
+
+void connectWithoutReadBack(FormMain &form)
+{
+    runHandler(form, [&form] {
+        if (!form.IsConnected)
+            openAndProbe(form);
+    });
+}
 
 void cmdConnect_Click(FormMain &form)
 {

@@ -17,4 +17,8 @@ inline constexpr unsigned long settleAfterProbeMs = 100;
 // IsConnected.
 void cmdConnect_Click(FormMain &form);
 
+// Connects as the button does but without the read-back, for callers that fill the window
+// themselves; does nothing while connected.
+void connectWithoutReadBack(FormMain &form);
+
 } // namespace alarmcfg
