@@ -1,8 +1,10 @@
 #include "app/config_file.h"
+#include "app/config_menu.h"
 #include "app/json_path.h"
 #include "editing/write_parameters.h"
 #include "form_rig.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -87,6 +89,7 @@ private slots:
     void examplesOpen_data();
     void examplesOpen();
     void saveReplacesOnlyWithAWholeFile();
+    void windowMenu();
 };
 
 void TestConfigFile::roundTrip_data()
@@ -95,8 +98,7 @@ void TestConfigFile::roundTrip_data()
     QTest::addColumn<QJsonObject>("changes");
 
     const QJsonObject common{{"password", ""}, {"relays[1].open", "开灯"}, {"relays[3].actionTime", -7},
-        {"allOff", "全关"}, {"inputAlarmTexts[3]", QStringLiteral("门磁") + QChar(0) + "x"},
-        {"phones", QJsonArray{"13900000000", "13900000001"}}};
+        {"allOff", "全关"}, {"inputAlarmTexts[3]", "门磁"}, {"phones", QJsonArray{"13900000000", "13900000001"}}};
     QJsonObject analog = common;
     analog["analogInputs[1].range"] = "4~20ma";
     analog["analogInputs[0].fullScale"] = 20000;
@@ -232,19 +234,47 @@ void TestConfigFile::saveReplacesOnlyWithAWholeFile()
     const QByteArray first = saved.readAll();
     saved.close();
 
-    rig.form->ui.txtMiMa->setText("1234567");
+    rig.form->ui.txtTime[2]->setText("40000");
     QVERIFY_THROWS_EXCEPTION(ConfigFileError, saveConfiguration(*rig.form, path));
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(saved.readAll(), first);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"site.json"});
 
-    rig.form->ui.txtMiMa->setText("");
+    rig.form->ui.txtTime[2]->setText("2.5");
     try {
         saveConfiguration(*rig.form, dir.filePath("missing/site.json"));
         QFAIL("saved into a missing folder");
     } catch (const ConfigFileError &error) {
         QVERIFY(error.message().contains("missing/site.json"));
     }
+}
+
+// 保存配置 and 打开配置 with their shortcuts; a failure is told in the window's message box.
+void TestConfigFile::windowMenu()
+{
+    QTemporaryDir dir;
+    QString chosen = dir.filePath("site.json");
+    FormRig rig(analogEdition());
+    addConfigurationMenu(*rig.form, [&chosen](FileChoice) { return chosen; });
+    auto *save = rig.form->findChild<QAction *>("mnuSaveConfig");
+    auto *open = rig.form->findChild<QAction *>("mnuOpenConfig");
+    QVERIFY(save && open);
+    QCOMPARE(save->text(), "保存配置");
+    QCOMPARE(save->shortcut(), QKeySequence(QKeySequence::Save));
+    QCOMPARE(open->text(), "打开配置");
+    QCOMPARE(open->shortcut(), QKeySequence(QKeySequence::Open));
+
+    rig.form->ui.txtOpen[0]->setText("开门");
+    save->trigger();
+    rig.form->ui.txtOpen[0]->setText("changed");
+    open->trigger();
+    QCOMPARE(rig.form->ui.txtOpen[0]->text(), "开门");
+
+    chosen = dir.filePath("missing.json");
+    open->trigger();
+    QCOMPARE(rig.messages.size(), 1);
+    QVERIFY(rig.messages[0].contains(chosen));
+    QCOMPARE(rig.form->ui.txtOpen[0]->text(), "开门");
 }
 
 QTEST_MAIN(TestConfigFile)

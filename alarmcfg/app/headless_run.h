@@ -1,0 +1,13 @@
+#pragma once
+
+#include "app/command_line.h"
+#include "editions/edition.h"
+
+// --read and --write: the window's own handlers on a hidden window, its messages on standard
+// error. Needs a running QApplication (the offscreen platform will do).
+namespace alarmcfg {
+
+// The exit status: 0 only when every request was answered and confirmed.
+int runWithoutWindow(const CommandLine &commandLine, const Edition &edition);
+
+} // namespace alarmcfg
