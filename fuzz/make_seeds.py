@@ -59,6 +59,27 @@ def modbus_reply_seeds():
     }
 
 
+def modbus_frame_seeds():
+    def reply(slave, echo, first, second, count, received, fix_crc, counted):
+        out = b"\x01" + bytes([slave, 1 if echo else 0]) + word(first) + word(second)
+        if not echo:
+            out += word(count)
+        return out + bytes([len(received)]) + received + bytes([fix_crc]) + word(counted)
+
+    def build(slave, address, second, values, kind):
+        return b"\x00" + bytes([slave]) + word(address) + word(second) + word(len(values)) \
+            + b"".join(word(v) for v in values) + b"\x00" + bytes([kind])
+
+    return {
+        "read_reply_good": reply(1, False, 0, 0, 1, bytes.fromhex("010302002A399B"), 0, 7),
+        "read_reply_longer_than_counted": reply(1, False, 0, 0, 1, bytes.fromhex("010302002A399BFF"), 0, 7),
+        "slave_and_crc_wrong": reply(1, False, 0, 0, 1, bytes.fromhex("020302002A0000"), 0, 7),
+        "write_echo_wrong": reply(1, True, 5, 15, 0, bytes.fromhex("0106000500100000"), 1, 8),
+        "request_read": build(1, 0, 1, [], 0),
+        "request_multi_47": build(1, 0, 47, range(47), 2),
+    }
+
+
 def encoder_seeds():
     return {
         "text_gbk": b"\x00" + text([0x62A5, 0x8B66, 0x0041]),
@@ -110,5 +131,6 @@ def write(target, seeds):
 
 if __name__ == "__main__":
     write("modbus_reply", modbus_reply_seeds())
+    write("modbus_frame", modbus_frame_seeds())
     write("encoders", encoder_seeds())
     write("readback_decoding", readback_seeds())

@@ -1,5 +1,6 @@
 #include "app/config_file.h"
 
+#include "app/assembly.h"
 #include "app/config_fields.h"
 #include "app/json_path.h"
 #include "editing/di_alarm_texts.h"
@@ -271,6 +272,7 @@ void applyConfigurationJson(FormMain &form, const QByteArray &json)
     for (const ConfigField &field : layout.fields)
         values.push_back(requiredValue(edition, file, field.path, field.kind));
     FormMain scratch(edition);
+    assembleWindow(scratch);
     fillWindow(scratch, layout, values);
     throwIfRefused(scratch, layout);
     fillWindow(form, layout, values);

@@ -1,5 +1,6 @@
 #include "app/headless_run.h"
 
+#include "app/assembly.h"
 #include "app/config_file.h"
 #include "app/port_choice.h"
 #include "connection/connect.h"
@@ -25,6 +26,7 @@ public:
         , err_(stderr)
         , programName_(edition.programName)
     {
+        assembleWindow(form);
         form.setMessageSink([this](const QString &text) {
             lastMessage = text;
             report(text);

@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include "app/assembly.h"
 #include "app/command_line.h"
 #include "app/config_menu.h"
 #include "app/headless_run.h"
@@ -32,6 +33,7 @@ int showWindow(const CommandLine &commandLine, const Edition &edition)
 {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     FormMain window(edition);
+    assembleWindow(window);
     preselectPort(window, commandLine.port);
     addConfigurationMenu(window);
     window.show();

@@ -1,7 +1,7 @@
 #include "connection/connect.h"
 
 #include "connection/handler_guard.h"
-#include "connection/link_loss.h"
+#include "connection/link.h"
 #include "connection/read_sequence.h"
 #include "window/form_main.h"
 #include "window/widget_state.h"
@@ -9,7 +9,6 @@
 #include "modbus/modbus.h"
 
 #include <QComboBox>
-#include <QPushButton>
 #include <QThread>
 
 namespace alarmcfg {
@@ -33,14 +32,6 @@ bool probe(FormMain &form)
     return form.StatusSeen;
 }
 
-void startPolling(FormMain &form)
-{
-    form.Timer1->setInterval(pollingPeriodMs);
-    form.Timer1->setEnabled(true);
-    form.ui.cmdConnect->setText(connectedCaption);
-    form.IsConnected = true;
-}
-
 // True when a controller answered and polling runs.
 bool openAndProbe(FormMain &form)
 {
@@ -48,7 +39,7 @@ bool openAndProbe(FormMain &form)
     if (!form.modbus1->OpenPort())
         return false; // the component has said why
     if (probe(form)) {
-        startPolling(form);
+        goOnline(form);
         return true;
     }
     if (!form.isEnding()) {
@@ -62,15 +53,6 @@ void connectController(FormMain &form)
 {
     if (openAndProbe(form))
         runReadSequence(form, form.edition().readBack);
-}
-
-void disconnectController(FormMain &form)
-{
-    form.modbus1->ClosePort();
-    form.Timer1->setEnabled(false);
-    form.Timer2->setEnabled(false); // a watchdog armed while connected must not fire afterwards
-    form.ui.cmdConnect->setText(disconnectedCaption);
-    form.IsConnected = false;
 }
 
 } // namespace
@@ -87,7 +69,7 @@ void cmdConnect_Click(FormMain &form)
 {
     runHandler(form, [&form] {
         if (form.IsConnected)
-            disconnectController(form);
+            goOffline(form);
         else
             connectController(form);
     });

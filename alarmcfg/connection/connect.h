@@ -1,5 +1,7 @@
 #pragma once
 
+#include "connection/link.h"
+
 #include <QString>
 
 namespace alarmcfg {
@@ -8,9 +10,7 @@ class FormMain;
 
 inline const QString noControllerMessage =
     QStringLiteral("设备未连接或设备初始化尚未完成，请稍后重试！");
-inline const QString connectedCaption = QStringLiteral("断开");
 
-inline constexpr int pollingPeriodMs = 1000;
 inline constexpr unsigned long settleAfterProbeMs = 100;
 
 // Connects (open the chosen port, probe, start polling, full read-back) or disconnects, by

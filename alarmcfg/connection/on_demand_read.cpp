@@ -1,7 +1,7 @@
 #include "connection/on_demand_read.h"
 
 #include "connection/handler_guard.h"
-#include "connection/link_loss.h"
+#include "connection/link.h"
 #include "connection/read_sequence.h"
 #include "window/form_main.h"
 

@@ -1,5 +1,6 @@
 #include "connection/read_back_decoding.h"
 
+#include "connection/link.h"
 #include "model/command_text.h"
 #include "model/phone_slot.h"
 #include "model/register_text.h"
@@ -139,7 +140,7 @@ void decodeBlock(FormMain &form, const RegisterBlock &block, const QVector<qint1
 void FC03ReadHoldingRegisterRespond4X(FormMain &form, qint16 startAddress,
                                       const QVector<qint16> &RegisterData, qint16 RegisterCount)
 {
-    form.Timer2->setEnabled(false);
+    heardFromController(form);
     if (const RegisterBlock *block = form.edition().blockAt(startAddress))
         decodeBlock(form, *block, requested(RegisterData, RegisterCount));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "connection/link.h"
+
 #include <QString>
 
 namespace alarmcfg {
@@ -7,9 +9,6 @@ namespace alarmcfg {
 class FormMain;
 
 inline const QString watchdogMessage = QStringLiteral("设备链接超时，请检查设备是否链接正常");
-
-// How long polls may go unanswered before the connection is given up.
-inline constexpr int watchdogPeriodMs = 5000;
 
 // Reads the status block, then arms the watchdog unless it is already counting down: every read
 // reply stops it, so it fires only after a silence of its whole period.

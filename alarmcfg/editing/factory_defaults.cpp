@@ -1,6 +1,5 @@
 #include "editing/factory_defaults.h"
 
-#include "connection/startup.h"
 #include "editing/di_alarm_texts.h"
 #include "editing/write_parameters.h"
 #include "window/form_main.h"
@@ -71,6 +70,22 @@ void showFactoryValues(FormMain &form)
 }
 
 } // namespace
+
+RelayTexts defaultRelayTexts(int relay)
+{
+    const QString device = QStringLiteral("设备") + QString::number(relay + 1);
+    return {device + QStringLiteral("开"), device + QStringLiteral("关"),
+            device + QStringLiteral("开启成功"), device + QStringLiteral("关闭成功")};
+}
+
+void showDefaultRelayTexts(FormMain &form, int relay)
+{
+    const RelayTexts texts = defaultRelayTexts(relay);
+    form.ui.txtOpen.at(relay)->setText(texts.open);
+    form.ui.txtClose.at(relay)->setText(texts.close);
+    form.ui.txtAnswer.at(relay)->setText(texts.answer);
+    form.ui.txtCAnswer.at(relay)->setText(texts.closeAnswer);
+}
 
 void Command1_Click(FormMain &form)
 {

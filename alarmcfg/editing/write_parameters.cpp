@@ -1,7 +1,7 @@
 #include "editing/write_parameters.h"
 
 #include "connection/handler_guard.h"
-#include "connection/link_loss.h"
+#include "connection/link.h"
 #include "editing/phone_list.h"
 #include "model/command_text.h"
 #include "model/phone_slot.h"

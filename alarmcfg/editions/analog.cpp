@@ -13,47 +13,24 @@ using namespace plan;
 
 constexpr int relays = 8;
 
-std::vector<RegisterBlock> phoneSlots()
+PlanShape planShape()
 {
-    return joined({textSlots(Field::PhoneSlot, 0, 710, 3), textSlots(Field::PhoneSlot, 3, 1100, 7)});
-}
-
-// The texts both read sequences fetch, in the order they are read.
-std::vector<ReadStep> textReads()
-{
-    return joined({reads(textSlots(Field::DIAlarmText, 0, 522, 4)),
-                   reads(phoneSlots()),
-                   reads(textSlots(Field::AlarmText, 0, 770, 4)),
-                   {showDIAlarmText()},
-                   reads(relayTextSlots(relays)),
-                   reads(textSlots(Field::CloseReply, 0, 850, relays)),
-                   reads({{Field::ActionTimes, 0, 690, 8},
-                          {Field::Limits, 0, 1010, 4},
-                          {Field::Calibration, 0, 1018, 2}})});
-}
-
-std::vector<ReadStep> readBack()
-{
-    return joined({reads({statusBlock}),
-                   textReads(),
-                   reads({{Field::FullScale, 0, 1022, 2},
-                          {Field::RangeCodes, 0, 1026, 2},
-                          {Field::Options, 0, 1030, 1}})});
-}
-
-std::vector<WriteStep> writePlan()
-{
-    return joined({relayTextWrites(relays, 1.5),
-                   allCommandWrites(1.5),
-                   plainTextWrites(textSlots(Field::DIAlarmText, 0, 522, 4), 1.5),
-                   plainTextWrites(phoneSlots(), 2),
-                   plainTextWrites(textSlots(Field::AlarmText, 0, 770, 4), 1.5),
-                   {numericWrite(Field::ActionTimes, 690, 8, 3),
-                    numericWrite(Field::Limits, 1010, 4, 3),
-                    numericWrite(Field::Calibration, 1018, 2, 3),
-                    numericWrite(Field::FullScale, 1022, 2, 0),
-                    numericWrite(Field::RangeCodes, 1026, 2, 0),
-                    numericWrite(Field::Options, 1030, 1, 0)}});
+    return {
+        .relayCount = relays,
+        .phoneSlots = joined({textSlots(Field::PhoneSlot, 0, 710, 3),
+                              textSlots(Field::PhoneSlot, 3, 1100, 7)}),
+        .actionTimesWritten = 8,
+        .conversionBlocks = {{Field::FullScale, 0, 1022, 2},
+                             {Field::RangeCodes, 0, 1026, 2},
+                             {Field::Options, 0, 1030, 1}},
+        .advances = {.relayTexts = 1.5,
+                     .allCommands = 1.5,
+                     .diAlarmTexts = 1.5,
+                     .phoneSlots = 2,
+                     .alarmTexts = 1.5,
+                     .settings = 3,
+                     .conversion = 0},
+    };
 }
 
 Edition makeAnalogEdition()
@@ -75,10 +52,11 @@ Edition makeAnalogEdition()
     e.startupFullScale = "5000";
     e.clientWidthTwips = 16110;
     e.clientHeightTwips = 8850;
-    e.readBack = readBack();
-    e.onDemandRead = textReads();
+    const PlanShape shape = planShape();
+    e.readBack = readBack(shape);
+    e.onDemandRead = textReads(shape); // the texts, without status and conversion blocks
     e.readableBlocks = readableFrom(e.readBack, e.onDemandRead);
-    e.writePlan = writePlan();
+    e.writePlan = writePlan(shape);
     e.window = {
         .sensorFrameCaption = "模拟量状态",
         .sensorLabels = {"模拟通道0", "模拟通道1", "实时值：", "校准值："},

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/sensor_display.h"
+
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -53,12 +55,6 @@ struct WriteStep {
     bool passwordPrefix;     // commands get "password*" in front
     bool lengthCheck;        // the 20-byte limit of commands and relay replies
     double progressAdvance;  // added to the progress bar after the request
-};
-
-// How register 0 and 1 of the status block are shown.
-enum class SensorDisplay {
-    Plain,               // signed decimal
-    TemperatureHumidity, // tenths with "^C" and "%"
 };
 
 // Captions and initial texts that differ between the two windows.

@@ -101,6 +101,73 @@ std::vector<WriteStep> joined(std::initializer_list<std::vector<WriteStep>> list
     return concatenated(lists);
 }
 
+namespace {
+
+constexpr quint16 diAlarmTextsAddress = 522;
+constexpr quint16 alarmTextsAddress = 770;
+constexpr quint16 closeRepliesAddress = 850;
+constexpr int diAlarmTextSlots = 4;
+constexpr int alarmTextSlots = 4;
+
+const RegisterBlock actionTimes{Field::ActionTimes, 0, 690, 8};
+const RegisterBlock limits{Field::Limits, 0, 1010, 4};
+const RegisterBlock calibration{Field::Calibration, 0, 1018, 2};
+
+std::vector<RegisterBlock> diAlarmTexts()
+{
+    return textSlots(Field::DIAlarmText, 0, diAlarmTextsAddress, diAlarmTextSlots);
+}
+
+std::vector<RegisterBlock> alarmTexts()
+{
+    return textSlots(Field::AlarmText, 0, alarmTextsAddress, alarmTextSlots);
+}
+
+WriteStep blockWrite(const RegisterBlock &block, quint16 count, double advance)
+{
+    return numericWrite(block.field, block.address, count, advance);
+}
+
+std::vector<WriteStep> numericWrites(const std::vector<RegisterBlock> &blocks, double advance)
+{
+    std::vector<WriteStep> steps;
+    for (const RegisterBlock &block : blocks)
+        steps.push_back(blockWrite(block, block.count, advance));
+    return steps;
+}
+
+} // namespace
+
+std::vector<ReadStep> textReads(const PlanShape &shape)
+{
+    return joined({reads(diAlarmTexts()),
+                   reads(shape.phoneSlots),
+                   reads(alarmTexts()),
+                   {showDIAlarmText()},
+                   reads(relayTextSlots(shape.relayCount)),
+                   reads(textSlots(Field::CloseReply, 0, closeRepliesAddress, shape.relayCount)),
+                   reads({actionTimes, limits, calibration})});
+}
+
+std::vector<ReadStep> readBack(const PlanShape &shape)
+{
+    return joined({reads({statusBlock}), textReads(shape), reads(shape.conversionBlocks)});
+}
+
+std::vector<WriteStep> writePlan(const PlanShape &shape)
+{
+    const WriteAdvances &advance = shape.advances;
+    return joined({relayTextWrites(shape.relayCount, advance.relayTexts),
+                   allCommandWrites(advance.allCommands),
+                   plainTextWrites(diAlarmTexts(), advance.diAlarmTexts),
+                   plainTextWrites(shape.phoneSlots, advance.phoneSlots),
+                   plainTextWrites(alarmTexts(), advance.alarmTexts),
+                   {blockWrite(actionTimes, shape.actionTimesWritten, advance.settings),
+                    blockWrite(limits, limits.count, advance.settings),
+                    blockWrite(calibration, calibration.count, advance.settings)},
+                   numericWrites(shape.conversionBlocks, advance.conversion)});
+}
+
 std::vector<RegisterBlock> readableFrom(const std::vector<ReadStep> &readBack,
                                         const std::vector<ReadStep> &onDemandRead)
 {

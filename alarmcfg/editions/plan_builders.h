@@ -43,6 +43,36 @@ WriteStep numericWrite(Field field, quint16 address, quint16 count, double advan
 
 std::vector<WriteStep> joined(std::initializer_list<std::vector<WriteStep>> lists);
 
+// Progress bar advance after each kind of write step.
+struct WriteAdvances {
+    double relayTexts;
+    double allCommands;
+    double diAlarmTexts;
+    double phoneSlots;
+    double alarmTexts;
+    double settings;   // action times, limits, calibration
+    double conversion; // the edition's trailing numeric blocks
+};
+
+// What the two editions' read and write plans differ in; the order of the steps is shared.
+struct PlanShape {
+    int relayCount;
+    std::vector<RegisterBlock> phoneSlots;
+    quint16 actionTimesWritten; // the read always fetches eight
+    std::vector<RegisterBlock> conversionBlocks; // read back and written after everything else
+    WriteAdvances advances;
+};
+
+// Alarm texts, phone slots, the txtDIAlarm refresh, relay texts and the numeric settings, in the
+// order they are read.
+std::vector<ReadStep> textReads(const PlanShape &shape);
+
+// The status block, the text reads, then the conversion blocks.
+std::vector<ReadStep> readBack(const PlanShape &shape);
+
+// Relay texts, all-commands, alarm texts, phone slots, settings, then the conversion blocks.
+std::vector<WriteStep> writePlan(const PlanShape &shape);
+
 // Every block the two read sequences fetch, once each, sorted by start address.
 std::vector<RegisterBlock> readableFrom(const std::vector<ReadStep> &readBack,
                                         const std::vector<ReadStep> &onDemandRead);

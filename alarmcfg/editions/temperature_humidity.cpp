@@ -12,36 +12,17 @@ using namespace plan;
 
 constexpr int relays = 4;
 
-std::vector<RegisterBlock> phoneSlots()
+// No progress bar, so no advances; no conversion blocks. Phone slot steps are sent only for slots
+// that receive a list entry (no empty marker).
+PlanShape planShape()
 {
-    return textSlots(Field::PhoneSlot, 0, 260, 11);
-}
-
-std::vector<ReadStep> readBack()
-{
-    return joined({reads({statusBlock}),
-                   reads(textSlots(Field::DIAlarmText, 0, 522, 4)),
-                   reads(phoneSlots()),
-                   reads(textSlots(Field::AlarmText, 0, 770, 4)),
-                   {showDIAlarmText()},
-                   reads(relayTextSlots(relays)),
-                   reads(textSlots(Field::CloseReply, 0, 850, relays)),
-                   reads({{Field::ActionTimes, 0, 690, 8},
-                          {Field::Limits, 0, 1010, 4},
-                          {Field::Calibration, 0, 1018, 2}})});
-}
-
-// Phone slot steps are sent only for slots that receive a list entry (no empty marker).
-std::vector<WriteStep> writePlan()
-{
-    return joined({relayTextWrites(relays, 0),
-                   allCommandWrites(0),
-                   plainTextWrites(textSlots(Field::DIAlarmText, 0, 522, 4), 0),
-                   plainTextWrites(phoneSlots(), 0),
-                   plainTextWrites(textSlots(Field::AlarmText, 0, 770, 4), 0),
-                   {numericWrite(Field::ActionTimes, 690, relays, 0),
-                    numericWrite(Field::Limits, 1010, 4, 0),
-                    numericWrite(Field::Calibration, 1018, 2, 0)}});
+    return {
+        .relayCount = relays,
+        .phoneSlots = textSlots(Field::PhoneSlot, 0, 260, 11),
+        .actionTimesWritten = relays,
+        .conversionBlocks = {},
+        .advances = {},
+    };
 }
 
 Edition makeTemperatureHumidityEdition()
@@ -61,10 +42,11 @@ Edition makeTemperatureHumidityEdition()
     e.emptyPhoneSlotText = std::nullopt;
     e.clientWidthTwips = 11715;
     e.clientHeightTwips = 8715;
-    e.readBack = readBack();
+    const PlanShape shape = planShape();
+    e.readBack = readBack(shape);
     e.onDemandRead = reads(relayTextSlots(relays));
     e.readableBlocks = readableFrom(e.readBack, e.onDemandRead);
-    e.writePlan = writePlan();
+    e.writePlan = writePlan(shape);
     e.window = {
         .sensorFrameCaption = "温湿度状态",
         .sensorLabels = {"温度值", "湿度值", "实时值：", "校准值："},

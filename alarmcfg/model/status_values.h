@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editions/edition.h"
+#include "model/sensor_display.h"
 
 #include <QString>
 #include <QtGlobal>

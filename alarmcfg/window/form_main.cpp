@@ -1,22 +1,11 @@
 #include "window/form_main.h"
 
-#include "connection/startup.h"
-#include "connection/wiring.h"
-#include "editing/di_alarm_texts.h"
-#include "editing/factory_defaults.h"
-#include "editing/phone_list.h"
-#include "editing/write_parameters.h"
 #include "window/window_icon.h"
 #include "window/window_layout.h"
 
 #include "modbus/modbus.h"
 
-#include <QComboBox>
-#include <QCoreApplication>
-#include <QLineEdit>
 #include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScreen>
 
 #include <algorithm>
@@ -59,24 +48,9 @@ FormMain::FormMain(const Edition &edition, std::unique_ptr<SerialPort> port, QWi
     resize(size().expandedTo(QSize(edition_.clientWidthTwips, edition_.clientHeightTwips)
                              / twipsPerPixel)
                .expandedTo(sizeHint()));
-    connectHandlers();
-    FormMain_Load(*this);
 }
 
 FormMain::~FormMain() = default;
-
-void FormMain::connectHandlers()
-{
-    connectConnectionHandlers(*this);
-    connect(ui.cmdAddPhone, &QPushButton::clicked, this, [this] { cmdAddPhone_Click(*this); });
-    connect(ui.cmdDelPhone, &QPushButton::clicked, this, [this] { cmdDelPhone_Click(*this); });
-    connect(ui.cmbDISel, &QComboBox::currentIndexChanged, this, [this] { cmbDISel_Click(*this); });
-    connect(ui.cmbDISel->lineEdit(), &QLineEdit::editingFinished, this,
-            [this] { cmbDISel_EditingFinished(*this); });
-    connect(ui.txtDIAlarm, &QPlainTextEdit::textChanged, this, [this] { txtDIAlarm_Change(*this); });
-    connect(ui.cmdRelayWrite, &QPushButton::clicked, this, [this] { cmdRelayWrite_Click(*this); });
-    connect(ui.Command1, &QPushButton::clicked, this, [this] { Command1_Click(*this); });
-}
 
 void FormMain::showMessage(const QString &text)
 {
@@ -96,25 +70,11 @@ void FormMain::endProgram()
     ending_ = true;
     if (programEnd_)
         programEnd_();
-    else
-        closeAndExit();
 }
 
 void FormMain::setProgramEnd(ProgramEnd end)
 {
     programEnd_ = std::move(end);
-}
-
-void FormMain::closeAndExit()
-{
-    Timer1->setEnabled(false);
-    Timer2->setEnabled(false);
-    try {
-        modbus1->ClosePort();
-    } catch (const SerialPortError &) {
-        // Ending anyway; the process releases the device.
-    }
-    QCoreApplication::exit(0);
 }
 
 void FormMain::showMessageBox(const QString &text)

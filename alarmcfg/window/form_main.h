@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editions/edition.h"
+#include "window/controls.h"
 #include "window/periodic_timer.h"
 
 #include "modbus/serial_port.h"
@@ -10,70 +11,13 @@
 
 #include <functional>
 #include <memory>
-#include <vector>
 
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QListWidget;
-class QPlainTextEdit;
-class QProgressBar;
-class QPushButton;
 class modbus;
 
 namespace alarmcfg {
 
-// Every widget the handlers read or fill. Arrays are indexed like the control arrays (relay i,
-// channel k); widgets the edition does not have are nullptr or empty.
-struct Controls {
-    // Serial port and firmware version
-    QComboBox *cmbComSel = nullptr;
-    QPushButton *cmdConnect = nullptr;
-    QLabel *lblVertion = nullptr;
-    std::vector<QLabel *> Label1;
-
-    // Live state
-    std::vector<QLineEdit *> txtAI;
-    std::vector<QLineEdit *> txtTHCalc;
-    std::vector<QPushButton *> cmdDI;
-    std::vector<QPushButton *> cmdRelay;
-
-    // Analog conversion
-    std::vector<QComboBox *> cmbRangeSel;
-    std::vector<QLineEdit *> txtAIRange;
-
-    // Alarm settings
-    QPushButton *cmdAddPhone = nullptr;
-    QPushButton *cmdDelPhone = nullptr;
-    QLineEdit *txtPhone = nullptr;
-    QListWidget *lstPhone = nullptr;
-    std::vector<QLineEdit *> txtAdc;
-    std::vector<QLineEdit *> txtTHAlmMsg;
-    QComboBox *cmbDISel = nullptr;
-    QPlainTextEdit *txtDIAlarm = nullptr;
-
-    // Relay commands
-    std::vector<QGroupBox *> relayFrames;
-    std::vector<QLineEdit *> txtOpen;
-    std::vector<QLineEdit *> txtAnswer;
-    std::vector<QLineEdit *> txtClose;
-    std::vector<QLineEdit *> txtCAnswer;
-    std::vector<QLineEdit *> txtTime;
-    QLineEdit *txtMiMa = nullptr;
-    std::vector<QLineEdit *> txtAllCmd;
-    QCheckBox *chkHold = nullptr;
-    QCheckBox *chkPhoneAlarm = nullptr;
-    QCheckBox *chkAnswer = nullptr;
-    QPushButton *cmdRelayWrite = nullptr;
-    QPushButton *cmdRelayRead = nullptr;
-    QPushButton *Command1 = nullptr;
-    QProgressBar *ProgressBar1 = nullptr;
-};
-
-// The one window of each program. Constructing it builds the widgets of its edition, wires the
-// handlers and runs the load handling; nothing is sent until the user connects.
+// The one window of each program. Constructing it builds the widgets of its edition; the program's
+// assembly wires the handlers and runs the load handling.
 class FormMain : public QWidget {
     Q_OBJECT
 
@@ -94,8 +38,8 @@ public:
     void showMessage(const QString &text);
     void setMessageSink(MessageSink sink);
 
-    // Ends the program after a refusal: by default closes the port, stops both timers and leaves
-    // the event loop; tests record it instead. From then on isEnding() holds and no handler sends.
+    // Ends the program after a refusal: runs the end the assembly set (release the link, leave the
+    // event loop); tests record it instead. From then on isEnding() holds and no handler sends.
     using ProgramEnd = std::function<void()>;
     void endProgram();
     void setProgramEnd(ProgramEnd end);
@@ -116,10 +60,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void connectHandlers();
     void centreOnScreen();
     void showMessageBox(const QString &text);
-    void closeAndExit();
 
     const Edition &edition_;
     MessageSink messageSink_;

@@ -25,10 +25,12 @@ void PeriodicTimer::setEnabled(bool enabled)
 
 void PeriodicTimer::apply()
 {
-    if (enabled_ && interval_ > 0)
+    if (enabled_ && interval_ > 0) {
         timer_.start(interval_);
-    else
+        emit restarted();
+    } else {
         timer_.stop();
+    }
 }
 
 } // namespace alarmcfg

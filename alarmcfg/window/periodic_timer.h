@@ -25,6 +25,9 @@ public:
 
 signals:
     void tick();
+    // The countdown to the next tick has begun afresh (enabled with a period, or a new period set);
+    // lets a test run the timer on virtual time.
+    void restarted();
 
 private:
     void apply();

@@ -8,6 +8,7 @@
 #include "results.h"
 #include "wire_bound.h"
 
+#include "app/assembly.h"
 #include "connection/connect.h"
 #include "editing/write_parameters.h"
 #include "window/form_main.h"
@@ -64,6 +65,7 @@ int main(int argc, char **argv)
         qputenv("MODBUS_COM1", args[2].toLocal8Bit()); // the window's first port, COM1
         QStringList messages;
         alarmcfg::FormMain form(*edition);
+        alarmcfg::assembleWindow(form);
         form.setMessageSink([&](const QString &text) { messages << text; });
         form.modbus1->setMessageSink([&](const QString &text) { messages << text; });
         bench::WireBound bound(args[3], lineBaud);

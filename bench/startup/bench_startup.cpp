@@ -5,6 +5,7 @@
 #include "measure.h"
 #include "results.h"
 
+#include "app/assembly.h"
 #include "window/form_main.h"
 
 #include <QApplication>
@@ -60,6 +61,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(edition->programName);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     alarmcfg::FormMain window(*edition);
+    alarmcfg::assembleWindow(window);
     FirstPaint firstPaint;
     window.installEventFilter(&firstPaint);
     window.show();

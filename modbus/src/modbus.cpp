@@ -1,32 +1,14 @@
 #include "modbus_private.h"
 
+#include "message_box.h"
 #include "modbus/conversion.h"
 #include "posix_serial_port.h"
 #include "rounding.h"
-
-#include <QApplication>
-#include <QMessageBox>
-#include <QWidget>
 
 #include <cmath>
 #include <limits>
 
 namespace {
-
-// The message box every host gets unless it installs its own sink.
-void showMessageBox(const QString &text)
-{
-    if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
-        qWarning("%s", qUtf8Printable(text));   // no widgets without a QApplication
-        return;
-    }
-    QWidget *active = QApplication::activeWindow();
-    const QString title = active && !active->windowTitle().isEmpty()
-                              ? active->windowTitle()
-                              : QCoreApplication::applicationName();
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, active);
-    box.exec();
-}
 
 QString parityLetter(qint32 parity)
 {
@@ -78,7 +60,7 @@ const modbus::Private::IntegerKey modbus::Private::integerKeys[] = {
 };
 
 modbus::Private::Private(modbus *owner, std::unique_ptr<SerialPort> serialPort)
-    : q(owner), port(std::move(serialPort)), messageSink(showMessageBox)
+    : q(owner), port(std::move(serialPort)), messageSink(modbus_detail::showMessageBox)
 {
 }
 
@@ -130,7 +112,8 @@ qint16 modbus::RespondTimeOut() const
 
 void modbus::setRespondTimeOut(qint16 milliseconds)
 {
-    d->respondTimeOutSeconds = float(milliseconds) * 0.001f;
+    // Multiplied in double and narrowed once: 1234 is saved as 1.234f, not 1234.0f * 0.001f.
+    d->respondTimeOutSeconds = float(double(milliseconds) * 0.001);
 }
 
 QString modbus::settingsText() const
@@ -195,5 +178,5 @@ void modbus::restoreProperties(const PropertyBag &bag)
 
 void modbus::setMessageSink(MessageSink sink)
 {
-    d->messageSink = sink ? std::move(sink) : MessageSink(showMessageBox);
+    d->messageSink = sink ? std::move(sink) : MessageSink(modbus_detail::showMessageBox);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
-#include "frame_buffer.h"
+#include "frame.h"
 #include "modbus/modbus.h"
+
+#include <optional>
 
 namespace modbus_defaults {
 constexpr qint32 baudRate = 9600;
@@ -21,7 +23,6 @@ struct modbus::Private {
     void showMessage(const QString &text) const;
     double timeOutMilliseconds() const;
 
-    // Transactions: the request halves.
     using ReadSignal = void (modbus::*)(qint16, qint16, qint16 &, qint16, QVector<qint16> &, qint16);
     using WriteSignal = void (modbus::*)(qint16, qint16, qint16 &, qint16 &, qint16 &);
 
@@ -32,22 +33,29 @@ struct modbus::Private {
                      qint16 count);
     bool admitRead();
     bool admitWrite();
-    void putHeader(quint8 slaveAddress, quint8 function, quint16 firstWord, quint16 secondWord);
-    bool sendFrame(int length);
-    bool failSend();
+    bool refuseAsBusy();
 
-    // Transactions: the reply halves.
+    // One transaction: send, wait, check. Returns the checked reply; a failure has been reported
+    // (message or CommPortEventError) and recorded.
+    std::optional<QByteArray> transact(const std::optional<QByteArray> &request,
+                                       const modbus_frame::ReplyShape &shape);
+    bool completeWrite(WriteSignal signal, const std::optional<QByteArray> &request,
+                       quint8 slaveAddress, qint16 registerAddress, qint16 echoedSecondWord,
+                       qint16 presetData);
+    bool sendFrame(const QByteArray &frame);
+    void failSend(const QByteArray &frame);
+    void awaitQuietLine();
     enum class WaitOutcome { Complete, TimedOut, ParityError };
-    struct Reply {
-        QByteArray bytes;   // the first n received bytes
-        qint16 error = 0;
-    };
     WaitOutcome awaitLength(int expectedLength);
-    Reply receiveReply(quint8 slaveAddress, int expectedLength);
-    bool completeRead(ReadSignal signal, quint8 slaveAddress, qint16 startAddress, qint16 count);
-    bool completeWrite(WriteSignal signal, quint8 slaveAddress, qint16 registerAddress,
-                       qint16 echoedSecondWord, qint16 presetData);
-    bool endWithError(qint16 code);
+    struct Received {
+        QByteArray bytes;   // everything taken from the port
+        modbus_frame::Verdict verdict;
+    };
+    Received receiveReply(const modbus_frame::ReplyShape &shape);
+    void endWithError(CommErrorCode code);
+    bool finish(RequestOutcome outcome);
+    void observe(const QByteArray &request, const QByteArray &reply,
+                 const RequestOutcome &outcome) const;
     void setState(qint16 status, qint16 error);
 
     // The saved integer settings after "Interval", in the order they are written and read.
@@ -68,6 +76,9 @@ struct modbus::Private {
     float respondTimeOutSeconds = modbus_defaults::respondTimeOutSeconds;
     qint16 commStatus = 0;
     qint16 commError = 0;
-    FrameBuffer sendBuffer;
+    // When the latest request failed, while its reply may still be on its way.
+    std::optional<SerialPort::Clock::time_point> failedAt;
+    RequestOutcome lastOutcome;
     MessageSink messageSink;
+    TrafficObserver trafficObserver;
 };

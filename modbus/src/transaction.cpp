@@ -1,80 +1,29 @@
 #include "modbus_private.h"
 
-#include "rounding.h"
-
 #include <algorithm>
-#include <stdexcept>
 
 namespace {
-
-constexpr quint8 readHoldingRegisters = 3;
-constexpr quint8 readInputRegisters = 4;
-constexpr quint8 presetSingleRegister = 6;
-constexpr quint8 presetMultipleRegisters = 16;
-
-constexpr int headerLength = 6;
-constexpr int byteCountIndex = 6;
-constexpr int firstValueIndex = 7;
-constexpr int crcLength = 2;
-constexpr int writeReplyLength = 8;
-constexpr int readReplyOverhead = 5;
 
 constexpr qint16 statusIdle = 0;
 constexpr qint16 statusAwaitingReply = 1000;
 constexpr qint16 statusWriteConfirmed = 1001;
 constexpr qint16 statusReplyDelivered = 1002;
-
-constexpr qint16 noError = 0;
-constexpr qint16 errorTimeOut = 1000;
-constexpr qint16 errorSlave = 1001;
-constexpr qint16 errorEchoedAddress = 1002;
-constexpr qint16 errorCrc = 1003;
-constexpr qint16 errorParity = 1004;
-constexpr qint16 errorEchoedValue = 1005;
 constexpr qint16 readReplyCode = 1001;
 
 // The wait wakes this long after the time-out limit, so the check that follows sees it passed.
 constexpr auto waitMargin = std::chrono::milliseconds(1);
+// Bytes heard near the late-reply bound may be a reply still arriving: the line must then fall
+// silent for this long, more than a USB adapter's 16 ms packet latency and 3.5 characters at
+// 2400 bit/s.
+constexpr auto quietGap = std::chrono::milliseconds(50);
 
-// Address and count fields carry 0..32767.
-quint16 addressField(qint16 value)
-{
-    if (value < 0)
-        throw std::overflow_error("negative register address or count");
-    return quint16(value);
-}
+using Kind = RequestOutcome::Kind;
+const RequestOutcome answered{Kind::Answered, CommErrorCode::None};
 
-quint8 byteCountField(qint16 registerCount)
+SerialPort::Clock::duration durationOf(double milliseconds)
 {
-    const int byteCount = 2 * registerCount;
-    if (byteCount > 0xFF)
-        throw std::overflow_error("byte count does not fit one byte");
-    return quint8(byteCount);
-}
-
-qint16 valueAt(const QVector<qint16> &data, int index)
-{
-    if (index >= data.size())
-        throw std::out_of_range("RegisterData holds fewer values than RegisterCount");
-    return data[index];
-}
-
-qint16 wordAt(const QByteArray &bytes, int index)
-{
-    return qint16(quint16(quint8(bytes[index]) << 8 | quint8(bytes[index + 1])));
-}
-
-bool crcMatches(const QByteArray &bytes)
-{
-    const int n = int(bytes.size());
-    const auto crc = CrcCheck::GetCrc16(bytes, n - crcLength);
-    return quint8(bytes[n - 2]) == crc[1] && quint8(bytes[n - 1]) == crc[0];
-}
-
-// Registers a read reply of n bytes carries: (n-5)/2, a half going to the even neighbour.
-int registersIn(int replyLength)
-{
-    return std::max(0, int(modbus_detail::roundHalfEven((replyLength - readReplyOverhead) / 2.0)));
+    return std::chrono::ceil<SerialPort::Clock::duration>(
+        std::chrono::duration<double, std::milli>(std::max(0.0, milliseconds)));
 }
 
 } // namespace
@@ -82,15 +31,17 @@ int registersIn(int replyLength)
 bool modbus::FC03_ReadHoldingRegister_4X(quint8 slaveAddress, qint16 startAddress,
                                          qint16 RegisterCount)
 {
-    return d->readRegisters(readHoldingRegisters, &modbus::FC03ReadHoldingRegisterRespond4X,
-                            slaveAddress, startAddress, RegisterCount);
+    return d->readRegisters(modbus_frame::readHoldingRegisters,
+                            &modbus::FC03ReadHoldingRegisterRespond4X, slaveAddress, startAddress,
+                            RegisterCount);
 }
 
 bool modbus::FC04_ReadInputRegister_3X(quint8 slaveAddress, qint16 startAddress,
                                        qint16 RegisterCount)
 {
-    return d->readRegisters(readInputRegisters, &modbus::FC04ReadInputRegisterRespond3X,
-                            slaveAddress, startAddress, RegisterCount);
+    return d->readRegisters(modbus_frame::readInputRegisters,
+                            &modbus::FC04ReadInputRegisterRespond3X, slaveAddress, startAddress,
+                            RegisterCount);
 }
 
 bool modbus::FC06_PresetSingleRegister_4X(quint8 slaveAddress, qint16 RegisterAddress,
@@ -105,26 +56,40 @@ bool modbus::FC16_PresetMultiRegister_4X(quint8 slaveAddress, qint16 RegisterAdd
     return d->presetMulti(slaveAddress, RegisterAddress, RegisterData, RegisterCount);
 }
 
+RequestOutcome modbus::lastRequestOutcome() const
+{
+    return d->lastOutcome;
+}
+
+void modbus::setTrafficObserver(TrafficObserver observer)
+{
+    d->trafficObserver = std::move(observer);
+}
+
 bool modbus::Private::readRegisters(quint8 function, ReadSignal signal, quint8 slaveAddress,
                                     qint16 startAddress, qint16 count)
 {
     if (!admitRead())
         return false;
-    putHeader(slaveAddress, function, addressField(startAddress), addressField(count));
-    if (!sendFrame(headerLength))
+    const auto request = modbus_frame::readRequest(slaveAddress, function, startAddress, count);
+    const auto reply = transact(request, modbus_frame::readReply(slaveAddress, count));
+    if (!reply)
         return false;
-    return completeRead(signal, slaveAddress, startAddress, count);
+    QVector<qint16> registerData = modbus_frame::registersOf(*reply);
+    qint16 slave = slaveAddress;
+    setState(statusReplyDelivered, readReplyCode);
+    emit(q->*signal)(statusReplyDelivered, readReplyCode, slave, startAddress, registerData, count);
+    setState(statusIdle, 0);
+    return finish(answered);
 }
 
 bool modbus::Private::presetSingle(quint8 slaveAddress, qint16 registerAddress, qint16 presetData)
 {
     if (!admitWrite())
         return false;
-    putHeader(slaveAddress, presetSingleRegister, addressField(registerAddress),
-              quint16(presetData));
-    if (!sendFrame(headerLength))
-        return false;
-    return completeWrite(&modbus::FC06PresetSingleRegisterRespond4X, slaveAddress,
+    const auto request =
+        modbus_frame::presetSingleRequest(slaveAddress, registerAddress, presetData);
+    return completeWrite(&modbus::FC06PresetSingleRegisterRespond4X, request, slaveAddress,
                          registerAddress, presetData, presetData);
 }
 
@@ -133,66 +98,112 @@ bool modbus::Private::presetMulti(quint8 slaveAddress, qint16 registerAddress,
 {
     if (!admitWrite())
         return false;
-    putHeader(slaveAddress, presetMultipleRegisters, addressField(registerAddress),
-              addressField(count));
-    sendBuffer.put(byteCountIndex, byteCountField(count));
-    for (int i = 0; i < count; ++i)
-        sendBuffer.putWord(firstValueIndex + 2 * i, quint16(valueAt(data, i)));
-    if (!sendFrame(firstValueIndex + 2 * count))
-        return false;
+    const auto request =
+        modbus_frame::presetMultipleRequest(slaveAddress, registerAddress, data, count);
     const qint16 firstValue = data.isEmpty() ? 0 : data.first();
-    return completeWrite(&modbus::FC16PresetMultiRegisterRespond4X, slaveAddress,
+    return completeWrite(&modbus::FC16PresetMultiRegisterRespond4X, request, slaveAddress,
                          registerAddress, count, firstValue);
+}
+
+bool modbus::Private::completeWrite(WriteSignal signal, const std::optional<QByteArray> &request,
+                                    quint8 slaveAddress, qint16 registerAddress,
+                                    qint16 echoedSecondWord, qint16 presetData)
+{
+    const auto shape = modbus_frame::writeReply(slaveAddress, registerAddress, echoedSecondWord);
+    if (!transact(request, shape))
+        return false;
+    qint16 slave = slaveAddress;
+    qint16 address = registerAddress;
+    qint16 value = presetData;
+    setState(statusWriteConfirmed, 0);
+    emit(q->*signal)(statusWriteConfirmed, 0, slave, address, value);
+    setState(statusIdle, 0);
+    return finish(answered);
 }
 
 // A read may start inside another reply's event; only a reply still awaited blocks it.
 bool modbus::Private::admitRead()
 {
-    if (commStatus != statusAwaitingReply)
-        return true;
-    showMessage(busyMessage);
-    return false;
+    return commStatus != statusAwaitingReply || refuseAsBusy();
 }
 
 bool modbus::Private::admitWrite()
 {
-    if (commStatus == statusIdle)
-        return true;
+    return commStatus == statusIdle || refuseAsBusy();
+}
+
+bool modbus::Private::refuseAsBusy()
+{
     showMessage(busyMessage);
-    return false;
+    return finish({Kind::Busy, CommErrorCode::None});
 }
 
-void modbus::Private::putHeader(quint8 slaveAddress, quint8 function, quint16 firstWord,
-                                quint16 secondWord)
+std::optional<QByteArray> modbus::Private::transact(const std::optional<QByteArray> &request,
+                                                    const modbus_frame::ReplyShape &shape)
 {
-    sendBuffer.put(0, slaveAddress);
-    sendBuffer.put(1, function);
-    sendBuffer.putWord(2, firstWord);
-    sendBuffer.putWord(4, secondWord);
+    if (!request || !sendFrame(*request)) {
+        failSend(request.value_or(QByteArray()));
+        return std::nullopt;
+    }
+    const Received received = receiveReply(shape);
+    const CommErrorCode error = received.verdict.error;
+    if (error == CommErrorCode::None) {
+        observe(*request, received.bytes, answered);
+        return received.verdict.frame;
+    }
+    const RequestOutcome failed{Kind::Failed, error};
+    observe(*request, received.bytes, failed);
+    failedAt = port->now();
+    endWithError(error);
+    finish(failed);
+    return std::nullopt;
 }
 
-bool modbus::Private::sendFrame(int length)
+bool modbus::Private::sendFrame(const QByteArray &frame)
 {
-    if (length + crcLength > FrameBuffer::capacity)
-        return failSend();
-    const auto crc = CrcCheck::GetCrc16(sendBuffer.data(), length);
-    sendBuffer.put(length, crc[1]);
-    sendBuffer.put(length + 1, crc[0]);
     try {
+        awaitQuietLine();
         port->discardInput();
-        port->write(sendBuffer.frame(length + crcLength));
+        port->write(frame);
     } catch (const SerialPortError &) {
-        return failSend();
+        return false;
     }
     commStatus = statusAwaitingReply;
     return true;
 }
 
-bool modbus::Private::failSend()
+void modbus::Private::failSend(const QByteArray &frame)
 {
+    const RequestOutcome notSent{Kind::NotSent, CommErrorCode::None};
+    observe(frame, {}, notSent);
     showMessage(sendErrorMessage);
     commStatus = statusIdle;
-    return false;
+    finish(notSent);
+}
+
+// A failed request's reply may still come, up to one time-out after the failure. Until then,
+// and until a reply caught arriving has ended, whatever the line brings is discarded, so that it
+// cannot be taken for the next request's reply. A line that never falls silent is given up on
+// after one more time-out.
+void modbus::Private::awaitQuietLine()
+{
+    if (!failedAt)
+        return;
+    const auto timeOut = durationOf(timeOutMilliseconds());
+    const auto lateReplyBound = *failedAt + timeOut;
+    const auto giveUp = lateReplyBound + timeOut + quietGap;
+    auto lastHeard = *failedAt;
+    for (;;) {
+        if (port->bytesWaiting() > 0) {
+            port->discardInput();
+            lastHeard = port->now();
+        }
+        const auto sendAt = std::min(std::max(lateReplyBound, lastHeard + quietGap), giveUp);
+        if (port->now() >= sendAt)
+            break;
+        port->waitForInput(sendAt);
+    }
+    failedAt.reset();
 }
 
 // Checks in a fixed order: time first, so a reply completing at the moment the time is up is a
@@ -213,69 +224,36 @@ modbus::Private::WaitOutcome modbus::Private::awaitLength(int expectedLength)
     }
 }
 
-modbus::Private::Reply modbus::Private::receiveReply(quint8 slaveAddress, int expectedLength)
+modbus::Private::Received modbus::Private::receiveReply(const modbus_frame::ReplyShape &shape)
 {
-    switch (awaitLength(expectedLength)) {
-    case WaitOutcome::TimedOut: return {{}, errorTimeOut};
-    case WaitOutcome::ParityError: return {{}, errorParity};
+    switch (awaitLength(shape.length)) {
+    case WaitOutcome::TimedOut: return {{}, {CommErrorCode::TimeOut, {}}};
+    case WaitOutcome::ParityError: return {{}, {CommErrorCode::Parity, {}}};
     case WaitOutcome::Complete: break;
     }
     const int counted = port->bytesWaiting();
-    QByteArray bytes = port->takeAll();
-    // A port that hands over fewer bytes than it counted delivered no complete reply.
-    if (bytes.size() < std::max(counted, expectedLength))
-        return {{}, errorTimeOut};
-    bytes.truncate(counted);
-    if (!crcMatches(bytes))
-        return {{}, errorCrc};
-    if (quint8(bytes[0]) != slaveAddress)
-        return {{}, errorSlave};
-    return {bytes, noError};
+    const QByteArray bytes = port->takeAll();
+    return {bytes, modbus_frame::checkReply(bytes, counted, shape)};
 }
 
-bool modbus::Private::completeRead(ReadSignal signal, quint8 slaveAddress, qint16 startAddress,
-                                   qint16 count)
+void modbus::Private::endWithError(CommErrorCode code)
 {
-    const Reply reply = receiveReply(slaveAddress, 2 * count + readReplyOverhead);
-    if (reply.error != noError)
-        return endWithError(reply.error);
-    const int registers = registersIn(int(reply.bytes.size()));
-    QVector<qint16> registerData(registers + 1);
-    for (int i = 0; i < registers; ++i)
-        registerData[i] = wordAt(reply.bytes, 3 + 2 * i);
-    qint16 slave = slaveAddress;
-    setState(statusReplyDelivered, readReplyCode);
-    emit(q->*signal)(statusReplyDelivered, readReplyCode, slave, startAddress, registerData, count);
-    setState(statusIdle, noError);
-    return true;
+    setState(statusReplyDelivered, qint16(code));
+    emit q->CommPortEventError(statusReplyDelivered, qint16(code));
+    setState(statusIdle, 0);
 }
 
-bool modbus::Private::completeWrite(WriteSignal signal, quint8 slaveAddress,
-                                    qint16 registerAddress, qint16 echoedSecondWord,
-                                    qint16 presetData)
+bool modbus::Private::finish(RequestOutcome outcome)
 {
-    const Reply reply = receiveReply(slaveAddress, writeReplyLength);
-    if (reply.error != noError)
-        return endWithError(reply.error);
-    if (wordAt(reply.bytes, 2) != registerAddress)
-        return endWithError(errorEchoedAddress);
-    if (wordAt(reply.bytes, 4) != echoedSecondWord)
-        return endWithError(errorEchoedValue);
-    qint16 slave = slaveAddress;
-    qint16 address = registerAddress;
-    qint16 value = presetData;
-    setState(statusWriteConfirmed, noError);
-    emit(q->*signal)(statusWriteConfirmed, noError, slave, address, value);
-    setState(statusIdle, noError);
-    return true;
+    lastOutcome = outcome;
+    return outcome.kind == Kind::Answered;
 }
 
-bool modbus::Private::endWithError(qint16 code)
+void modbus::Private::observe(const QByteArray &request, const QByteArray &reply,
+                              const RequestOutcome &outcome) const
 {
-    setState(statusReplyDelivered, code);
-    emit q->CommPortEventError(statusReplyDelivered, code);
-    setState(statusIdle, noError);
-    return false;
+    if (trafficObserver)
+        trafficObserver(request, reply, outcome);
 }
 
 void modbus::Private::setState(qint16 status, qint16 error)

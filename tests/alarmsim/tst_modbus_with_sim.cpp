@@ -196,14 +196,29 @@ private slots:
         QCOMPARE(rig.component.CommStatus(), qint16(0));
     }
 
+    // The late reply to a read of register 6 would fit a read of register 5 as well: it must be
+    // discarded, also when it comes a full time-out after its time-out and the next read is at once.
+    void lateReplyIsDroppedByTheNextRequest_data()
+    {
+        QTest::addColumn<QString>("slowMs");
+        QTest::addColumn<int>("idleMs");
+        QTest::newRow("arriving while idle") << "700" << 400;
+        QTest::newRow("next read at once") << "700" << 0;
+        QTest::newRow("a full time-out after the time-out") << "950" << 0;
+    }
     void lateReplyIsDroppedByTheNextRequest()
     {
-        Rig rig({"--fault", "slow", "--at", "6", "--slow-ms", "700"});
+        QFETCH(QString, slowMs);
+        QFETCH(int, idleMs);
+        Rig rig({"--fault", "slow", "--at", "6", "--slow-ms", slowMs, "--set", "5=0x0A"});
         QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
         QVERIFY(!rig.component.FC03_ReadHoldingRegister_4X(1, 6, 1));
-        QTest::qWait(400); // the late reply arrives meanwhile
+        if (idleMs > 0)
+            QTest::qWait(idleMs); // the late reply arrives meanwhile
+        QVERIFY(rig.component.FC03_ReadHoldingRegister_4X(1, 5, 1));
+        QCOMPARE(rig.outcomes.value(1).data.value(0), qint16(0x0A));
         QVERIFY(rig.component.FC03_ReadHoldingRegister_4X(1, 0, 7));
-        QCOMPARE(rig.outcomes.value(1).data.value(6), qint16(0x21));
+        QCOMPARE(rig.outcomes.value(2).data.value(6), qint16(0x21));
     }
 
     void faultOnEveryThirdRequestOnly()

@@ -1,8 +1,11 @@
 // Read-back decoding, relay bit rules, the watchdog and port failures on the scripted port, where
 // replies, silences and failures can be placed exactly.
+#include "edition_named.h"
 #include "form_rig.h"
+#include "frames.h"
+#include "timer_driver.h"
 
-#include "connection/link_loss.h"
+#include "connection/link.h"
 #include "connection/read_back_decoding.h"
 #include "connection/relay_switching.h"
 #include "connection/status_polling.h"
@@ -13,7 +16,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -26,11 +28,6 @@ using namespace alarmcfg;
 namespace {
 
 constexpr int textReadRegisters = 10;
-
-const Edition &editionNamed(const QString &name)
-{
-    return name == u"th" ? temperatureHumidityEdition() : analogEdition();
-}
 
 // `before`, a NUL character, `after`.
 QString withNul(const QString &before, const QString &after)
@@ -52,12 +49,6 @@ void deliver(FormMain &form, int address, QVector<qint16> registers)
     const auto count = qint16(registers.size());
     registers.append(0);
     FC03ReadHoldingRegisterRespond4X(form, qint16(address), registers, count);
-}
-
-QByteArray withCrc(const QByteArray &body)
-{
-    const auto crc = CrcCheck::GetCrc16(body, int(body.size()));
-    return body + char(crc[1]) + char(crc[0]);
 }
 
 // Function 3 reply of slave 1 carrying `registers`.
@@ -313,15 +304,14 @@ void TestConnectionFake::watchdogFiresAfterFiveSilentSeconds()
     ConnectedRig rig(analogEdition());
     for (int poll = 0; poll < 3; ++poll)
         rig.port->reply(statusReply());
+    TimerDriver time({rig.form->Timer1, rig.form->Timer2});
     rig.connect();
-    QElapsedTimer clock;
-    clock.start();
     QVERIFY(rig.form->IsConnected);
 
     // Three answered polls keep re-arming it; it fires five seconds after the last of them.
-    QTRY_VERIFY_WITH_TIMEOUT(!rig.messages.isEmpty(), 10000);
-    const qint64 elapsed = clock.elapsed();
-    QVERIFY2(elapsed > 7500 && elapsed < 9500, qPrintable(QString::number(elapsed)));
+    time.advance(7999);
+    QVERIFY(rig.messages.isEmpty());
+    time.advance(1);
     QCOMPARE(rig.messages, QStringList{watchdogMessage});
     QCOMPARE(rig.form->ui.cmdConnect->text(), QStringLiteral("链接"));
     QVERIFY(!rig.form->IsConnected);

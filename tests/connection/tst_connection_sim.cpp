@@ -1,9 +1,10 @@
 // Both programs against alarmsim over a pseudo-terminal: what goes on the wire when connecting,
 // polling, switching relays and reading on demand, and what the window shows afterwards.
+#include "edition_named.h"
 #include "sim_form_rig.h"
 
 #include "connection/connect.h"
-#include "connection/link_loss.h"
+#include "connection/link.h"
 #include "connection/on_demand_read.h"
 #include "connection/read_back_decoding.h"
 #include "model/register_text.h"
@@ -33,11 +34,6 @@ struct Read {
 bool isTh(const QString &edition)
 {
     return edition == u"th";
-}
-
-const Edition &editionNamed(const QString &name)
-{
-    return isTh(name) ? temperatureHumidityEdition() : analogEdition();
 }
 
 QStringList simArguments(const QString &edition, const QStringList &extra = {})

@@ -1,3 +1,4 @@
+#include "edition_named.h"
 #include "editing/di_alarm_texts.h"
 #include "form_rig.h"
 
@@ -24,11 +25,6 @@ void typeInto(QLineEdit *box, const QString &text)
     box->setFocus();
     box->selectAll();
     box->insert(text);
-}
-
-const Edition &editionNamed(const QString &name)
-{
-    return name == u"th" ? temperatureHumidityEdition() : analogEdition();
 }
 
 } // namespace

@@ -1,4 +1,5 @@
-#include "connection/link_loss.h"
+#include "edition_named.h"
+#include "connection/link.h"
 #include "editing/write_parameters.h"
 #include "write_checks.h"
 
@@ -12,11 +13,6 @@
 using namespace alarmcfg;
 
 namespace {
-
-const Edition &editionNamed(const QString &name)
-{
-    return name == "th" ? temperatureHumidityEdition() : analogEdition();
-}
 
 QStringList texts(const std::vector<QLineEdit *> &boxes)
 {

@@ -1,4 +1,5 @@
-#include "connection/link_loss.h"
+#include "edition_named.h"
+#include "connection/link.h"
 #include "editing/write_parameters.h"
 #include "model/register_text.h"
 #include "form_rig.h"
@@ -19,11 +20,6 @@ using Setup = std::function<void(FormMain &)>;
 Q_DECLARE_METATYPE(Setup)
 
 namespace {
-
-const Edition &editionNamed(const QString &name)
-{
-    return name == "th" ? temperatureHumidityEdition() : analogEdition();
-}
 
 QStringList phoneNumbers(int count)
 {

@@ -1,3 +1,4 @@
+#include "edition_named.h"
 #include "editions/edition.h"
 
 #include <QTest>
@@ -179,11 +180,6 @@ std::vector<RegisterBlock> thReadable()
     return readableMap(4, phones, false);
 }
 
-const Edition *editionNamed(const QString &name)
-{
-    return name == "analog" ? &analogEdition() : &temperatureHumidityEdition();
-}
-
 int readCount(const std::vector<Read> &reads)
 {
     return int(std::ranges::count_if(reads, [](const Read &r) { return r.address >= 0; }));
@@ -231,7 +227,7 @@ void TestEditions::readPlans()
     QFETCH(bool, onDemand);
     QFETCH(std::vector<Read>, expected);
     QFETCH(int, requests);
-    const Edition &e = *editionNamed(edition);
+    const Edition &e = editionNamed(edition);
     const std::vector<Read> reads = actual(onDemand ? e.onDemandRead : e.readBack);
     QCOMPARE(readCount(reads), requests);
     QCOMPARE(readCount(expected), requests);
@@ -256,7 +252,7 @@ void TestEditions::writePlans()
     QFETCH(QString, edition);
     QFETCH(std::vector<Write>, expected);
     QFETCH(double, progress);
-    const Edition &e = *editionNamed(edition);
+    const Edition &e = editionNamed(edition);
     const std::vector<Write> writes = actual(e.writePlan);
     QCOMPARE(writes.size(), expected.size());
     for (std::size_t i = 0; i < writes.size(); ++i) {
@@ -293,7 +289,7 @@ void TestEditions::writeStepsCarryTheirBlockSize()
     QFETCH(QString, edition);
     QFETCH(int, address);
     QFETCH(int, count);
-    const auto &plan = editionNamed(edition)->writePlan;
+    const auto &plan = editionNamed(edition).writePlan;
     const auto step = std::ranges::find_if(plan, [&](const WriteStep &w) { return w.block.address == address; });
     QVERIFY(step != plan.end());
     QCOMPARE(int(step->block.count), count);
@@ -311,7 +307,7 @@ void TestEditions::blockAtEveryReadableAddress()
 {
     QFETCH(QString, edition);
     QFETCH(std::vector<RegisterBlock>, blocks);
-    const Edition &e = *editionNamed(edition);
+    const Edition &e = editionNamed(edition);
     for (const RegisterBlock &expected : blocks) {
         const RegisterBlock *found = e.blockAt(expected.address);
         QVERIFY2(found, qPrintable(QString::number(expected.address)));
@@ -342,7 +338,7 @@ void TestEditions::blockAtMeaninglessAddress()
 {
     QFETCH(QString, edition);
     QFETCH(int, address);
-    QCOMPARE(editionNamed(edition)->blockAt(address), nullptr);
+    QCOMPARE(editionNamed(edition).blockAt(address), nullptr);
 }
 
 void TestEditions::editionFacts()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fake_serial_port.h"
+#include "frames.h"
 #include "message_recorder.h"
 #include "modbus/modbus.h"
 
@@ -10,12 +11,6 @@
 #include <QVector>
 
 #include <functional>
-
-inline QByteArray withCrc(const QByteArray &body)
-{
-    const auto crc = CrcCheck::GetCrc16(body, int(body.size()));
-    return body + char(crc[1]) + char(crc[0]);
-}
 
 inline QByteArray hex(const char *text)
 {
@@ -31,7 +26,14 @@ struct RaisedEvent {
     int errorInside = 0;
 };
 
-// A component on an opened fake port, recording every event and message.
+// One transaction as the traffic observer saw it.
+struct Traffic {
+    QByteArray request;
+    QByteArray reply;
+    RequestOutcome outcome;
+};
+
+// A component on an opened fake port, recording every event, message and transaction.
 class ModbusRig {
 public:
     ModbusRig() : port(new FakeSerialPort), component(std::unique_ptr<SerialPort>(port)), messages(component)
@@ -44,6 +46,10 @@ public:
         QObject::connect(&component, &M::CommPortEventError, [this](qint16 status, qint16 error) {
             record({"Error", {status, error}, {}});
         });
+        component.setTrafficObserver([this](const QByteArray &request, const QByteArray &reply,
+                                            const RequestOutcome &outcome) {
+            traffic.append({request, reply, outcome});
+        });
         component.OpenPort();
     }
 
@@ -51,6 +57,7 @@ public:
     modbus component;
     MessageRecorder messages;
     QList<RaisedEvent> events;
+    QList<Traffic> traffic;
     std::function<void()> insideEvent;   // runs inside every handler, after recording
 
 private:

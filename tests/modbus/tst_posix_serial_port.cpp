@@ -1,3 +1,4 @@
+#include "frames.h"
 #include "message_recorder.h"
 #include "modbus/modbus.h"
 #include "parity_mark_decoder.h"
@@ -15,12 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray withCrc(const QByteArray &body)
-{
-    const auto crc = CrcCheck::GetCrc16(body, int(body.size()));
-    return body + char(crc[1]) + char(crc[0]);
-}
 
 // A pseudo-terminal: the component opens the slave side by path, the test plays the device on
 // the master side.

@@ -248,7 +248,8 @@ private slots:
         MemoryPropertyBag bag;
         saved.component.saveProperties(bag);
         QCOMPARE(bag.values().value("Interval").typeId(), QMetaType::Float);
-        QCOMPARE(bag.values().value("Interval").toFloat(), 1.234f);
+        // 1234 x 0.001 in double, narrowed once (not 1234.0f x 0.001f = 1.2340000867843628).
+        QCOMPARE(double(bag.values().value("Interval").toFloat()), 1.2339999675750732);
         QCOMPARE(bag.values().value("commPort").toInt(), 4);
 
         Fresh restored;

@@ -38,6 +38,7 @@ private slots:
         QTest::newRow("byte count not checked") << at(5, withCrc(hex("010377002A"))) << 500 << "FC03" << good << QVector<qint16>{42, 0};
         QTest::newRow("CRC wrong") << at(5, lastByteChanged(goodRead)) << 500 << "Error" << QList<int>{1002, 1003} << QVector<qint16>{};
         QTest::newRow("other slave") << at(5, withCrc(hex("020302002A"))) << 500 << "Error" << QList<int>{1002, 1001} << QVector<qint16>{};
+        QTest::newRow("other slave and CRC wrong: CRC first") << at(5, lastByteChanged(withCrc(hex("020302002A")))) << 500 << "Error" << QList<int>{1002, 1003} << QVector<qint16>{};
         QTest::newRow("no reply") << FakeSerialPort::Script{} << 500 << "Error" << QList<int>{1002, 1000} << QVector<qint16>{};
         QTest::newRow("reply too long") << at(5, goodRead + 'x') << 500 << "Error" << QList<int>{1002, 1000} << QVector<qint16>{};
         QTest::newRow("reply too short") << at(5, goodRead.left(6)) << 500 << "Error" << QList<int>{1002, 1000} << QVector<qint16>{};
@@ -77,6 +78,14 @@ private slots:
         QCOMPARE(rig.component.CommError(), qint16(0));
         QVERIFY(rig.messages.texts.isEmpty());
         QCOMPARE(rig.port->stalledWaits, 0);
+        // Asked instead of watched, and seen once by the traffic observer.
+        const RequestOutcome outcome{result ? RequestOutcome::Kind::Answered : RequestOutcome::Kind::Failed,
+                                     CommErrorCode(result ? 0 : args[1])};
+        QVERIFY(rig.component.lastRequestOutcome() == outcome);
+        QCOMPARE(rig.traffic.size(), 1);
+        QCOMPARE(rig.traffic[0].request, rig.port->written.value(0));
+        QVERIFY(rig.traffic[0].outcome == outcome);
+        QCOMPARE(rig.traffic[0].reply.isEmpty(), args[1] == 1000 || args[1] == 1004);
     }
 
     void timeOutEndsAfterRespondTimeOut()
@@ -164,15 +173,47 @@ private slots:
         QCOMPARE(rig.events.first().args, (QList<int>{1001, 0, 1, 0, 0}));
     }
 
+    // A failed read's reply, however late, is never taken for the next read's: that one is sent
+    // only when the failed reply can no longer arrive inside it (one time-out after the failure,
+    // once the line is quiet). Times from the failed request's write.
+    void lateReplyIsDiscardedByTheNextRequest_data()
+    {
+        QTest::addColumn<FakeSerialPort::Script>("late");
+        QTest::addColumn<int>("idleMs");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<int>("sentFromMs");
+        QTest::addColumn<int>("sentByMs");
+        const auto script = [](QList<FakeSerialPort::Chunk> chunks) { return FakeSerialPort::Script{chunks, {}, {}}; };
+        QTest::newRow("completing after the time-out, during idle time")
+            << script({{Ms(400), goodRead.left(3)}, {Ms(600), goodRead.mid(3)}}) << 200 << 1000 << 1001 << 1060;
+        QTest::newRow("a full time-out after the time-out, next request at once")
+            << script({{Ms(1000), goodRead}}) << 0 << 1000 << 1050 << 1060;
+        QTest::newRow("still arriving at the bound")
+            << script({{Ms(980), goodRead.left(3)}, {Ms(1030), goodRead.mid(3)}}) << 0 << 1000 << 1080 << 1090;
+        QTest::newRow("silence; idle time counts")
+            << script({}) << 1000 << 1000 << 1501 << 1501;
+        QTest::newRow("a rejected reply, then another")
+            << script({{Ms(5), lastByteChanged(goodRead)}, {Ms(300), goodRead}}) << 0 << 1003 << 505 << 505;
+    }
     void lateReplyIsDiscardedByTheNextRequest()
     {
+        QFETCH(FakeSerialPort::Script, late);
+        QFETCH(int, idleMs);
+        QFETCH(int, error);
+        QFETCH(int, sentFromMs);
+        QFETCH(int, sentByMs);
         ModbusRig rig;
-        rig.port->expect({{{Ms(400), goodRead.left(3)}, {Ms(600), goodRead.mid(3)}}, {}, {}});
+        rig.port->expect(late);
+        const auto firstSent = rig.port->now();
         QCOMPARE(rig.component.FC03_ReadHoldingRegister_4X(1, 0, 1), false);
-        rig.port->advance(Ms(200));
+        QCOMPARE(rig.events.last().args, (QList<int>{1002, error}));
+        rig.port->advance(Ms(idleMs));
         rig.port->reply(withCrc(hex("0103020007")));
         QCOMPARE(rig.component.FC03_ReadHoldingRegister_4X(1, 0, 1), true);
         QCOMPARE(rig.events.last().registerData, (QVector<qint16>{7, 0}));
+        const double nextSentMs = std::chrono::duration<double, std::milli>(rig.port->now() - firstSent).count()
+                                  - rig.port->sinceLastWrite();
+        QVERIFY2(nextSentMs >= sentFromMs && nextSentMs <= sentByMs, qPrintable(QString::number(nextSentMs)));
     }
 
     void readStartedInsideAReadEvent()

@@ -150,6 +150,10 @@ private slots:
         QVERIFY(rig.port->written.isEmpty());
         QCOMPARE(rig.component.CommStatus(), qint16(0));
         QCOMPARE(rig.port->stalledWaits, 0);
+        QCOMPARE(rig.component.lastRequestOutcome().kind, RequestOutcome::Kind::NotSent);
+        QCOMPARE(rig.traffic.size(), 1);   // the frame that could not be sent
+        QCOMPARE(rig.traffic[0].outcome.kind, RequestOutcome::Kind::NotSent);
+        QCOMPARE(rig.traffic[0].request.size(), call.function == 16 ? 11 : 8);
     }
 
     void refusedWriteGivesSendError()
@@ -176,6 +180,7 @@ private slots:
         QVERIFY(rig.port->written.isEmpty());
         QVERIFY(rig.events.isEmpty());
         QCOMPARE(rig.component.CommStatus(), qint16(1000));
+        QCOMPARE(rig.component.lastRequestOutcome().kind, RequestOutcome::Kind::Busy);
     }
 
     void staleBytesAreDiscardedBeforeTheWrite()

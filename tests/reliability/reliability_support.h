@@ -4,6 +4,7 @@
 // and after an operation, which registers an operation may change, indicator colours, and ending
 // the controller from another thread while the window's thread is blocked in a request.
 
+#include "edition_named.h"
 #include "sim_form_rig.h"
 
 #include "window/form_main.h"
@@ -25,11 +26,6 @@ namespace reliability {
 inline bool isTh(const QString &edition)
 {
     return edition == u"th";
-}
-
-inline const alarmcfg::Edition &editionNamed(const QString &edition)
-{
-    return isTh(edition) ? alarmcfg::temperatureHumidityEdition() : alarmcfg::analogEdition();
 }
 
 // Live values frozen, so that only the program's requests change the image.

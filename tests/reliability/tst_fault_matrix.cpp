@@ -4,7 +4,7 @@
 #include "reliability_support.h"
 
 #include "connection/connect.h"
-#include "connection/link_loss.h"
+#include "connection/link.h"
 #include "connection/on_demand_read.h"
 #include "connection/status_polling.h"
 #include "editing/write_parameters.h"
@@ -34,8 +34,10 @@ constexpr int presetRelays = 0x01;
 
 // A faulty reply takes at most one time-out plus a late reply's delay; far more means a hang.
 constexpr qint64 hangLimitMs = 20000;
-// Slower than the 500 ms time-out, yet arriving while the next request waits.
+// Slower than the 500 ms time-out: "slow" arrives half a time-out after it, "late" nearly a
+// full one; the next request must not take either for its own reply.
 const QString slowReplyMs = QStringLiteral("700");
+const QString lateReplyMs = QStringLiteral("950");
 // A controller that stalls until the watcher thread kills it.
 const QString stalledReplyMs = QStringLiteral("5000");
 constexpr int killWhileWaitingAfterMs = 150;
@@ -67,10 +69,11 @@ QStringList placement(const QString &edition, const QString &operation)
 
 QStringList faultArguments(const QString &fault, const QString &edition, const QString &operation)
 {
-    QStringList arguments{"--fault", fault};
+    const bool late = fault == u"late";
+    QStringList arguments{"--fault", late ? QStringLiteral("slow") : fault};
     arguments += placement(edition, operation);
-    if (fault == u"slow")
-        arguments += QStringList{"--slow-ms", slowReplyMs};
+    if (fault == u"slow" || late)
+        arguments += QStringList{"--slow-ms", late ? lateReplyMs : slowReplyMs};
     return presets + arguments;
 }
 
@@ -195,7 +198,7 @@ void TestFaultMatrix::replyFaults_data()
     QTest::addColumn<QString>("edition");
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("operation");
-    const QStringList faults{"silent", "badcrc", "wrongslave", "exception", "short", "long", "slow"};
+    const QStringList faults{"silent", "badcrc", "wrongslave", "exception", "short", "long", "slow", "late"};
     const QStringList operations{"probe", "read-back", "poll", "relay", "on-demand read", "write"};
     for (const QString edition : {"analog", "th"})
         for (const QString &fault : faults)
@@ -220,6 +223,10 @@ void TestFaultMatrix::runFaultCell(SimFormRig &rig, const QString &edition, cons
 {
     Controls &ui = rig.form->ui;
     const QVector<qint16> before = initialImage(edition, presets);
+    // One faulty request fails, and no other: a late reply taken for the next request's would fail
+    // that one, or pass it with another block's values.
+    int failures = 0;
+    QObject::connect(rig.form->modbus1, &modbus::CommPortEventError, rig.form.get(), [&failures] { ++failures; });
     QSet<int> mayChange;
     if (operation == u"probe") {
         runBounded([&] { rig.connect(); });
@@ -284,12 +291,11 @@ void TestFaultMatrix::runFaultCell(SimFormRig &rig, const QString &edition, cons
     QCOMPARE(outside(changedAddresses(before, after), mayChange), QList<int>());
     if (operation == u"write" && notExecuted(fault))
         QCOMPARE(after.mid(490, 10), before.mid(490, 10));
-    // The text read next to the faulty one is the controller's own. A reply later than the
-    // time-out is left out: a read reply names no address, so when it lands in the next read's
-    // wait it cannot be told from that block's reply.
+    // The text read next to the faulty one is the controller's own, also after a late reply.
     const bool readsNextBlock = operation == u"read-back" || operation == u"on-demand read";
-    if (rig.form->IsConnected && readsNextBlock && fault != u"slow")
+    if (rig.form->IsConnected && readsNextBlock)
         QCOMPARE(ui.txtAnswer[0]->text(), rig.sim.registerText(50, 10));
+    QCOMPARE(failures, operation == u"on-demand read" ? 2 : 1); // the read-back meets block 30 too
 }
 
 void TestFaultMatrix::controllerKilled_data()

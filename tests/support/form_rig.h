@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fake_serial_port.h"
+#include "app/assembly.h"
 #include "window/form_main.h"
 
 #include <QStringList>
@@ -15,6 +16,7 @@ struct FormRig {
         auto ownedPort = std::make_unique<FakeSerialPort>();
         port = ownedPort.get();
         form = std::make_unique<alarmcfg::FormMain>(edition, std::move(ownedPort));
+        alarmcfg::assembleWindow(*form);
         form->setMessageSink([this](const QString &text) { messages.append(text); });
     }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "simulator.h"
+#include "app/assembly.h"
 #include "window/form_main.h"
 
 #include <QPushButton>
@@ -21,6 +22,7 @@ struct SimFormRig {
         sim.setPortNumber(portNumber);
         started = sim.start(simulatorArguments);
         form = std::make_unique<alarmcfg::FormMain>(edition);
+        alarmcfg::assembleWindow(*form);
         form->setMessageSink([this](const QString &text) { messages.append(text); });
         form->setProgramEnd([this] { ++programEnds; });
     }

@@ -1,3 +1,4 @@
+#include "edition_named.h"
 #include "form_rig.h"
 #include "window/form_main.h"
 #include "window/widget_state.h"
@@ -19,11 +20,6 @@
 using namespace alarmcfg;
 
 namespace {
-
-const Edition &editionNamed(const QString &name)
-{
-    return name == u"th" ? temperatureHumidityEdition() : analogEdition();
-}
 
 // Caption or text a user reads on the widget.
 QString shownText(const QWidget *widget)

@@ -1,4 +1,5 @@
 // screenshot analog|th <file.png>: the window of one program after start-up, as a PNG.
+#include "app/assembly.h"
 #include "window/form_main.h"
 
 #include <QApplication>
@@ -19,6 +20,7 @@ int main(int argc, char **argv)
                                            ? alarmcfg::temperatureHumidityEdition()
                                            : alarmcfg::analogEdition();
     alarmcfg::FormMain window(edition);
+    alarmcfg::assembleWindow(window);
     window.show();
     int status = 1;
     // Grab once the window has been laid out and painted.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "modbus/comm_error.h"
 #include "modbus/property_bag.h"
 #include "modbus/serial_port.h"
 #include "modbus/settings.h"
@@ -15,6 +16,9 @@
 // Modbus RTU master on one serial port. Each request method is one blocking transaction:
 // refuse when busy, send the frame, wait for the fixed-length reply, check it, raise exactly one
 // event (synchronously, inside the call) and return whether a good reply arrived.
+// After a time-out or a rejected reply, the next request is sent only once the failed one's reply
+// can no longer arrive inside it (one RespondTimeOut after the failure, on a quiet line); what
+// arrives meanwhile is discarded.
 //
 // Argument errors reach the caller as exceptions and send nothing: std::overflow_error for a
 // negative address or count or a byte count that no longer fits, std::out_of_range for an array
@@ -35,6 +39,11 @@ public:
     // Shows one of the component's messages; the default is a modal message box with one OK
     // button. Hosts and tests replace it.
     using MessageSink = std::function<void(const QString &text)>;
+    // Sees every request that was built, once its outcome is known and before its event: the
+    // frame (sent or not), the reply bytes the check saw (empty after a time-out or parity error)
+    // and the outcome. Unset, it costs nothing.
+    using TrafficObserver = std::function<void(const QByteArray &request, const QByteArray &reply,
+                                               const RequestOutcome &outcome)>;
 
     static inline const QString busyMessage = QStringLiteral("串口忙请稍候…………");
     static inline const QString sendErrorMessage =
@@ -88,6 +97,11 @@ public:
     void restoreProperties(const PropertyBag &bag);
 
     void setMessageSink(MessageSink sink);
+    void setTrafficObserver(TrafficObserver observer);
+
+    // How the latest request call that returned ended (a call that threw leaves it unchanged).
+    // After a call made inside an event, it is that call's; the outer call sets its own on return.
+    RequestOutcome lastRequestOutcome() const;
 
     // The settings text OpenPort hands to the port: "9600,n,8,1"; empty for an unknown parity.
     QString settingsText() const;

@@ -1,17 +1,29 @@
-#include "connection/wiring.h"
+#include "app/assembly.h"
 
+#include "app/startup.h"
 #include "connection/connect.h"
+#include "connection/link.h"
 #include "connection/on_demand_read.h"
 #include "connection/read_back_decoding.h"
 #include "connection/relay_switching.h"
 #include "connection/status_polling.h"
+#include "editing/di_alarm_texts.h"
+#include "editing/factory_defaults.h"
+#include "editing/phone_list.h"
+#include "editing/write_parameters.h"
 #include "window/form_main.h"
 
 #include "modbus/modbus.h"
 
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 namespace alarmcfg {
+
+namespace {
 
 void connectConnectionHandlers(FormMain &form)
 {
@@ -33,6 +45,39 @@ void connectConnectionHandlers(FormMain &form)
                          FC06PresetSingleRegisterRespond4X(*f);
                      },
                      Qt::DirectConnection);
+}
+
+void connectEditingHandlers(FormMain &form)
+{
+    FormMain *f = &form;
+    QObject::connect(f->ui.cmdAddPhone, &QPushButton::clicked, f, [f] { cmdAddPhone_Click(*f); });
+    QObject::connect(f->ui.cmdDelPhone, &QPushButton::clicked, f, [f] { cmdDelPhone_Click(*f); });
+    QObject::connect(f->ui.cmbDISel, &QComboBox::currentIndexChanged, f, [f] { cmbDISel_Click(*f); });
+    QObject::connect(f->ui.cmbDISel->lineEdit(), &QLineEdit::editingFinished, f,
+                     [f] { cmbDISel_EditingFinished(*f); });
+    QObject::connect(f->ui.txtDIAlarm, &QPlainTextEdit::textChanged, f,
+                     [f] { txtDIAlarm_Change(*f); });
+    QObject::connect(f->ui.cmdRelayWrite, &QPushButton::clicked, f, [f] { cmdRelayWrite_Click(*f); });
+    QObject::connect(f->ui.Command1, &QPushButton::clicked, f, [f] { Command1_Click(*f); });
+}
+
+// A refusal ends the program: nothing more is sent and the device is released.
+void setProgramEnd(FormMain &form)
+{
+    form.setProgramEnd([&form] {
+        releaseLink(form);
+        QCoreApplication::exit(0);
+    });
+}
+
+} // namespace
+
+void assembleWindow(FormMain &form)
+{
+    setProgramEnd(form);
+    connectConnectionHandlers(form);
+    connectEditingHandlers(form);
+    FormMain_Load(form);
 }
 
 } // namespace alarmcfg

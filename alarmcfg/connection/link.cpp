@@ -1,0 +1,78 @@
+#include "connection/link.h"
+
+#include "window/form_main.h"
+
+#include "modbus/modbus.h"
+
+#include <QPushButton>
+
+namespace alarmcfg {
+
+namespace {
+
+void closePortQuietly(modbus &port)
+{
+    try {
+        port.ClosePort();
+    } catch (const SerialPortError &) {
+        // The device is gone; there is nothing left to close.
+    }
+}
+
+void stopTimers(FormMain &form)
+{
+    form.Timer1->setEnabled(false);
+    form.Timer2->setEnabled(false); // a watchdog armed while connected must not fire afterwards
+}
+
+void showOffline(FormMain &form)
+{
+    form.ui.cmdConnect->setText(disconnectedCaption);
+    form.IsConnected = false;
+}
+
+} // namespace
+
+void goOnline(FormMain &form)
+{
+    form.Timer1->setInterval(pollingPeriodMs);
+    form.Timer1->setEnabled(true);
+    form.ui.cmdConnect->setText(connectedCaption);
+    form.IsConnected = true;
+}
+
+void goOffline(FormMain &form)
+{
+    form.modbus1->ClosePort();
+    stopTimers(form);
+    showOffline(form);
+}
+
+void dropConnection(FormMain &form, const QString &message)
+{
+    closePortQuietly(*form.modbus1);
+    stopTimers(form);
+    showOffline(form);
+    form.showMessage(message);
+}
+
+void releaseLink(FormMain &form)
+{
+    stopTimers(form);
+    closePortQuietly(*form.modbus1);
+}
+
+void heardFromController(FormMain &form)
+{
+    form.Timer2->setEnabled(false);
+}
+
+void armWatchdog(FormMain &form)
+{
+    if (form.isEnding() || !form.IsConnected || form.Timer2->isTicking())
+        return;
+    form.Timer2->setInterval(watchdogPeriodMs);
+    form.Timer2->setEnabled(true);
+}
+
+} // namespace alarmcfg
