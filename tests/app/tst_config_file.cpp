@@ -2,6 +2,7 @@
 #include "app/config_menu.h"
 #include "app/json_path.h"
 #include "editing/write_parameters.h"
+#include "edition_named.h"
 #include "form_rig.h"
 
 #include <QAction>
@@ -18,11 +19,6 @@
 using namespace alarmcfg;
 
 namespace {
-
-const Edition &editionNamed(const QString &name)
-{
-    return name == "th" ? temperatureHumidityEdition() : analogEdition();
-}
 
 // A window of the edition that the write accepts (the th model needs a phone number).
 std::unique_ptr<FormRig> writableRig(const QString &edition)
