@@ -3,6 +3,7 @@
 #include "app/assembly.h"
 #include "app/config_file.h"
 #include "app/port_choice.h"
+#include "app/traffic_log.h"
 #include "connection/connect.h"
 #include "connection/handler_guard.h"
 #include "connection/read_sequence.h"
@@ -21,7 +22,7 @@ constexpr int failureExitCode = 1;
 // The hidden window, its messages and the progress on standard error, one line each.
 class HiddenWindow {
 public:
-    HiddenWindow(const CommandLine &commandLine, const Edition &edition)
+    HiddenWindow(const CommandLine &commandLine, const Edition &edition, TrafficLog *trafficLog)
         : form(edition)
         , err_(stderr)
         , programName_(edition.programName)
@@ -32,6 +33,8 @@ public:
             report(text);
         });
         form.setProgramEnd([] {}); // isEnding() now holds: nothing more is sent
+        if (trafficLog)
+            trafficLog->observe(*form.modbus1);
         preselectPort(form, commandLine.port);
     }
 
@@ -90,9 +93,9 @@ int writeFromFile(HiddenWindow &window, const QString &path)
 
 } // namespace
 
-int runWithoutWindow(const CommandLine &commandLine, const Edition &edition)
+int runWithoutWindow(const CommandLine &commandLine, const Edition &edition, TrafficLog *trafficLog)
 {
-    HiddenWindow window(commandLine, edition);
+    HiddenWindow window(commandLine, edition, trafficLog);
     try {
         if (commandLine.action == CommandLine::Action::Read)
             return readIntoFile(window, commandLine.file);

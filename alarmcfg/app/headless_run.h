@@ -7,7 +7,10 @@
 // error. Needs a running QApplication (the offscreen platform will do).
 namespace alarmcfg {
 
-// The exit status: 0 only when every request was answered and confirmed.
-int runWithoutWindow(const CommandLine &commandLine, const Edition &edition);
+class TrafficLog;
+
+// The exit status: 0 only when every request was answered and confirmed. Every transaction goes
+// to `trafficLog` when there is one.
+int runWithoutWindow(const CommandLine &commandLine, const Edition &edition, TrafficLog *trafficLog);
 
 } // namespace alarmcfg

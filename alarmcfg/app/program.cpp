@@ -5,11 +5,14 @@
 #include "app/config_menu.h"
 #include "app/headless_run.h"
 #include "app/port_choice.h"
+#include "app/traffic_log.h"
 #include "window/form_main.h"
 
 #include <QApplication>
 #include <QStyleFactory>
 #include <QTextStream>
+
+#include <memory>
 
 namespace alarmcfg {
 
@@ -29,11 +32,13 @@ int print(FILE *stream, const QString &text, int exitCode)
     return exitCode;
 }
 
-int showWindow(const CommandLine &commandLine, const Edition &edition)
+int showWindow(const CommandLine &commandLine, const Edition &edition, TrafficLog *trafficLog)
 {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     FormMain window(edition);
     assembleWindow(window);
+    if (trafficLog)
+        trafficLog->observe(*window.modbus1);
     preselectPort(window, commandLine.port);
     addConfigurationMenu(window);
     window.show();
@@ -53,11 +58,18 @@ int runProgram(int argc, char **argv, const Edition &edition)
     case CommandLine::Action::Write: qputenv("QT_QPA_PLATFORM", "offscreen"); break;
     case CommandLine::Action::Window: break;
     }
+    std::unique_ptr<TrafficLog> trafficLog;
+    try {
+        if (!commandLine.trafficLog.isEmpty())
+            trafficLog = std::make_unique<TrafficLog>(commandLine.trafficLog);
+    } catch (const TrafficLogError &error) {
+        return print(stderr, error.message() + QLatin1Char('\n'), 1);
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(edition.programName);
     if (commandLine.action == CommandLine::Action::Window)
-        return showWindow(commandLine, edition);
-    return runWithoutWindow(commandLine, edition);
+        return showWindow(commandLine, edition, trafficLog.get());
+    return runWithoutWindow(commandLine, edition, trafficLog.get());
 }
 
 } // namespace alarmcfg

@@ -3,8 +3,10 @@
 #include "connection/connect.h"
 #include "connection/read_back_decoding.h"
 #include "editing/write_parameters.h"
+#include "edition_named.h"
 #include "sim_form_rig.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -19,11 +21,6 @@ using Action = CommandLine::Action;
 Q_DECLARE_METATYPE(CommandLine::Action)
 
 namespace {
-
-const Edition &editionNamed(const QString &name)
-{
-    return name == "th" ? temperatureHumidityEdition() : analogEdition();
-}
 
 QString programOf(const QString &edition)
 {
@@ -87,6 +84,8 @@ private slots:
     void readThenWriteReproducesTheController();
     void failures_data();
     void failures();
+    void trafficLog_data();
+    void trafficLog();
 };
 
 void TestCommandLine::parse_data()
@@ -164,6 +163,8 @@ void TestCommandLine::withoutDisplay_data()
                              << "";
     QTest::newRow("unknown option") << "analog" << QStringList{"--bogus"} << usageExitCode << ""
                                     << "Usage: alarmcfg";
+    QTest::newRow("traffic log not writable") << "analog" << QStringList{"--log-traffic", "/nonexistent/t.log"} << 1
+                                              << "" << "/nonexistent/t.log";
     QTest::newRow("bad file sends nothing")
         << "analog" << QStringList{"--port", "COM9", "--write", "/nonexistent"} << 1 << ""
         << "/nonexistent";
@@ -324,6 +325,46 @@ void TestCommandLine::failures()
     if (requests >= 0)
         QCOMPARE(sim.requests().size(), requests);
     qunsetenv("MODBUS_COM5");
+}
+
+void TestCommandLine::trafficLog_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<QStringList>("simulator");
+    QTest::addColumn<QString>("reply");  // start of the first reply in hex, "-" for none
+    QTest::addColumn<QString>("result"); // of the first transaction
+
+    QTest::newRow("answered") << "analog" << QStringList() << "01 03 0E" << "ok";
+    QTest::newRow("silent controller") << "th" << QStringList{"--silent"} << "-" << "error 1000";
+}
+
+// One line per transaction, appended after what the file held: time, request, reply, result.
+void TestCommandLine::trafficLog()
+{
+    QFETCH(QString, edition);
+    QFETCH(QStringList, simulator);
+    QFETCH(QString, reply);
+    QFETCH(QString, result);
+    QTemporaryDir dir;
+    const QString logPath = dir.filePath("traffic.log");
+    QFile log(logPath);
+    QVERIFY(log.open(QIODevice::WriteOnly) && log.write("earlier\n") > 0);
+    log.close();
+    Simulator sim;
+    sim.setPortNumber(6);
+    QVERIFY(sim.start(simulatorArguments(edition, simulator)));
+
+    runProgram(edition, {"--port", "COM6", "--read", dir.filePath("site.json"), "--log-traffic", logPath});
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.first(), "earlier");
+    QCOMPARE(lines.size() - 1, sim.requests().size());
+    const QStringList first = lines[1].split('\t');
+    QCOMPARE(first.size(), 4);
+    QVERIFY(QDateTime::fromString(first[0], Qt::ISODateWithMs).isValid());
+    QCOMPARE(first[1], "01 03 00 00 00 07 04 08");
+    QVERIFY2(first[2].startsWith(reply), qPrintable(first[2]));
+    QCOMPARE(first[3], result);
 }
 
 QTEST_MAIN(TestCommandLine)
