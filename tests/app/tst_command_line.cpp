@@ -6,6 +6,8 @@
 #include "edition_named.h"
 #include "sim_form_rig.h"
 
+#include "modbus/modbus.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -163,8 +165,9 @@ void TestCommandLine::withoutDisplay_data()
                              << "";
     QTest::newRow("unknown option") << "analog" << QStringList{"--bogus"} << usageExitCode << ""
                                     << "Usage: alarmcfg";
-    QTest::newRow("traffic log not writable") << "analog" << QStringList{"--log-traffic", "/nonexistent/t.log"} << 1
-                                              << "" << "/nonexistent/t.log";
+    QTest::newRow("traffic log not writable")
+        << "analog" << QStringList{"--log-traffic", "/nonexistent/t.log"} << 1 << ""
+        << "/nonexistent/t.log";
     QTest::newRow("bad file sends nothing")
         << "analog" << QStringList{"--port", "COM9", "--write", "/nonexistent"} << 1 << ""
         << "/nonexistent";
@@ -269,25 +272,29 @@ void TestCommandLine::readThenWriteReproducesTheController()
 void TestCommandLine::failures_data()
 {
     QTest::addColumn<QString>("edition");
-    QTest::addColumn<QStringList>("simulator"); // empty: no controller on the port
+    QTest::addColumn<QStringList>("simulator"); // {"none"}: no controller on the port
     QTest::addColumn<QString>("option");        // --read or --write
-    QTest::addColumn<QByteArray>("file");       // the file to write; empty: the edition's example
+    QTest::addColumn<QByteArray>("file");       // what --write is given; empty: the edition's example
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("requests"); // the controller saw this many; -1: any
 
-    QTest::newRow("no port") << "analog" << QStringList() << "--read" << QByteArray() << "" << -1;
-    QTest::newRow("silent controller") << "th" << QStringList{"--silent"} << "--read" << QByteArray()
+    QFile analogExample(exampleOf("analog"));
+    QVERIFY(analogExample.open(QIODevice::ReadOnly));
+    const QByteArray noFile;
+    QTest::newRow("no port") << "analog" << QStringList{"none"} << "--read" << noFile << modbus::portErrorMessage
+                             << -1;
+    QTest::newRow("silent controller") << "th" << QStringList{"--silent"} << "--read" << noFile
                                        << noControllerMessage << -1;
-    QTest::newRow("old firmware") << "analog" << QStringList{"--version", "0x15"} << "--read" << QByteArray()
+    QTest::newRow("old firmware") << "analog" << QStringList{"--version", "0x15"} << "--read" << noFile
                                   << firmwareTooOldMessage << 1;
     QTest::newRow("read not answered") << "analog" << QStringList{"--fault", "exception", "--at", "770"}
-                                       << "--read" << QByteArray() << "没有回答全部读取请求" << -1;
+                                       << "--read" << noFile << "没有回答全部读取请求" << -1;
     QTest::newRow("refused value") << "th" << QStringList{"--fault", "exception", "--at", "850"} << "--write"
-                                   << QByteArray() << WriteMessages::failed << -1;
+                                   << noFile << WriteMessages::failed << -1;
     QTest::newRow("broken file") << "analog" << QStringList() << "--write"
                                  << QByteArray("{\"edition\": \"analog\"") << "JSON" << 0;
     QTest::newRow("file of the other model")
-        << "th" << QStringList() << "--write" << QByteArray("analog") << "“analog”" << 0;
+        << "th" << QStringList() << "--write" << analogExample.readAll() << "“analog”" << 0;
 }
 
 // Every failure says why, exits non-zero, leaves no file from a failed read and sends nothing for
@@ -301,27 +308,24 @@ void TestCommandLine::failures()
     QFETCH(QString, message);
     QFETCH(int, requests);
     QTemporaryDir dir;
-    QString path = dir.filePath("site.json");
-    if (file == "analog") {
-        path = exampleOf("analog");
-    } else if (!file.isEmpty()) {
-        QFile broken(path);
-        QVERIFY(broken.open(QIODevice::WriteOnly) && broken.write(file) == file.size());
-    } else if (option == "--write") {
-        path = exampleOf(edition);
+    const QString path = dir.filePath("site.json");
+    if (option == "--write") {
+        QFile example(exampleOf(edition));
+        QVERIFY(example.open(QIODevice::ReadOnly));
+        QFile given(path);
+        QVERIFY(given.open(QIODevice::WriteOnly) && given.write(file.isEmpty() ? example.readAll() : file) > 0);
     }
     Simulator sim;
     sim.setPortNumber(5);
-    if (!simulator.isEmpty() || file.size() > 0 || option == "--write")
-        QVERIFY(sim.start(simulatorArguments(edition, simulator)));
-    else
+    if (simulator == QStringList{"none"})
         qputenv("MODBUS_COM5", dir.filePath("no-such-device").toLocal8Bit());
+    else
+        QVERIFY(sim.start(simulatorArguments(edition, simulator)));
 
     const Run run = runProgram(edition, {"--port", "COM5", option, path});
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
-    if (option == "--read")
-        QVERIFY(!QFile::exists(path));
+    QCOMPARE(QFile::exists(path), option == "--write"); // a failed read leaves nothing behind
     if (requests >= 0)
         QCOMPARE(sim.requests().size(), requests);
     qunsetenv("MODBUS_COM5");
@@ -334,8 +338,10 @@ void TestCommandLine::trafficLog_data()
     QTest::addColumn<QString>("reply");  // start of the first reply in hex, "-" for none
     QTest::addColumn<QString>("result"); // of the first transaction
 
-    QTest::newRow("answered") << "analog" << QStringList() << "01 03 0E" << "ok";
-    QTest::newRow("silent controller") << "th" << QStringList{"--silent"} << "-" << "error 1000";
+    QTest::newRow("answered") << "analog" << QStringList() << "01 03 0E"
+                              << "ok";
+    QTest::newRow("silent controller") << "th" << QStringList{"--silent"} << "-"
+                                       << "error 1000";
 }
 
 // One line per transaction, appended after what the file held: time, request, reply, result.
