@@ -55,7 +55,7 @@ private slots:
         const QStringList th{"--edition", "th"};
         QTest::newRow("analog status") << QStringList() << 0 << QVector<int>{2500, 1200, 0, 0, 5, 0, 0x21};
         QTest::newRow("th status in tenths") << th << 0 << QVector<int>{235, 655, 0, 0, 5, 0, 0x21};
-        QTest::newRow("--version sets register 6") << QStringList{"--version", "0x1F"} << 6 << QVector<int>{0x1F};
+        QTest::newRow("--firmware sets register 6") << QStringList{"--firmware", "0x1F"} << 6 << QVector<int>{0x1F};
         QTest::newRow("--set, negative and hex")
             << QStringList{"--set", "1010=-5", "--set", "1015=0xFFFF"} << 1010
             << QVector<int>{-5, 0, 5000, 0, 0, -1};

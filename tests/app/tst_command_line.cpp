@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -24,9 +25,12 @@ Q_DECLARE_METATYPE(CommandLine::Action)
 
 namespace {
 
+// "analog" and "th" name the two programs; the simulator answers its options the same way.
 QString programOf(const QString &edition)
 {
-    return edition == "th" ? QStringLiteral(ALARMCFG_TH_PATH) : QStringLiteral(ALARMCFG_PATH);
+    static const QMap<QString, QString> programs{
+        {"analog", ALARMCFG_PATH}, {"th", ALARMCFG_TH_PATH}, {"alarmsim", ALARMSIM_PATH}};
+    return programs.value(edition);
 }
 
 QString exampleOf(const QString &edition)
@@ -165,6 +169,8 @@ void TestCommandLine::withoutDisplay_data()
                              << "";
     QTest::newRow("unknown option") << "analog" << QStringList{"--bogus"} << usageExitCode << ""
                                     << "Usage: alarmcfg";
+    QTest::newRow("simulator version") << "alarmsim" << QStringList{"--version"} << 0 << "alarmsim 5.0"
+                                       << "";
     QTest::newRow("traffic log not writable")
         << "analog" << QStringList{"--log-traffic", "/nonexistent/t.log"} << 1 << ""
         << "/nonexistent/t.log";
@@ -285,7 +291,7 @@ void TestCommandLine::failures_data()
                              << -1;
     QTest::newRow("silent controller") << "th" << QStringList{"--silent"} << "--read" << noFile
                                        << noControllerMessage << -1;
-    QTest::newRow("old firmware") << "analog" << QStringList{"--version", "0x15"} << "--read" << noFile
+    QTest::newRow("old firmware") << "analog" << QStringList{"--firmware", "0x15"} << "--read" << noFile
                                   << firmwareTooOldMessage << 1;
     QTest::newRow("read not answered") << "analog" << QStringList{"--fault", "exception", "--at", "770"}
                                        << "--read" << noFile << "没有回答全部读取请求" << -1;

@@ -296,7 +296,7 @@ void TestConnectionSim::firmwareVersion()
     QFETCH(QString, version);
     QFETCH(QString, caption);
     QFETCH(bool, refused);
-    SimFormRig rig(editionNamed(edition), simArguments(edition, {"--version", version}));
+    SimFormRig rig(editionNamed(edition), simArguments(edition, {"--firmware", version}));
     QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
 
     rig.connect();

@@ -49,8 +49,8 @@ SlaveSetup prepareSetup(const Options &options)
     fillFactoryImage(setup.edition, setup.image);
     if (!saved.isEmpty())
         applyStateJson(saved, setup.image);
-    if (options.version)
-        setup.image[versionRegister] = *options.version;
+    if (options.firmware)
+        setup.image[versionRegister] = *options.firmware;
     for (const PresetRegister &preset : options.presets)
         setup.image[preset.address] = preset.value;
     setup.statePath = options.statePath;
@@ -97,6 +97,10 @@ int main(int argc, char *argv[])
         const Options options = parseOptions(QCoreApplication::arguments());
         if (options.help) {
             std::printf("%s", qPrintable(helpText()));
+            return 0;
+        }
+        if (options.version) {
+            std::printf("alarmsim %s\n", ALARMSIM_VERSION);
             return 0;
         }
         return serve(options);

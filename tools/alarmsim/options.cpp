@@ -21,13 +21,14 @@ void addOptions(QCommandLineParser &parser)
         "Simulated SMS alarm controller: a Modbus RTU slave (address 1, functions 3, 6 and 16)\n"
         "on a pseudo-terminal whose path is the first line of output."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {"edition", "Register map: analog (default) or th.", "analog|th"},
         {"device", "Serve this serial device instead of a new pseudo-terminal.", "PATH"},
         {"state", "Load the register image from FILE if it exists; save it after every write "
                   "and on exit.", "FILE"},
         {"log", "Write every request and its reply to FILE as JSON lines.", "FILE"},
-        {"version", "Firmware version register, e.g. 0x1F (default 0x21).", "VALUE"},
+        {"firmware", "Firmware version register, e.g. 0x1F (default 0x21).", "VALUE"},
         {"set", "Preset a register (repeatable), e.g. --set 1010=-5.", "ADDR=VALUE"},
         {"static", "Freeze the live status values."},
         {"silent", "Never answer."},
@@ -122,8 +123,9 @@ Options parseOptions(const QStringList &arguments)
     options.device = parser.value("device");
     options.statePath = parser.value("state");
     options.logPath = parser.value("log");
-    if (parser.isSet("version"))
-        options.version = parseRegisterValue(parser.value("version"), "--version");
+    options.version = parser.isSet("version");
+    if (parser.isSet("firmware"))
+        options.firmware = parseRegisterValue(parser.value("firmware"), "--firmware");
     for (const QString &preset : parser.values("set"))
         options.presets << parsePreset(preset);
     options.frozen = parser.isSet("static");

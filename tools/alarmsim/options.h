@@ -24,11 +24,12 @@ struct PresetRegister {
 
 struct Options {
     bool help = false;
+    bool version = false; // print the simulator's own version
     std::optional<Edition> edition; // unset: the state file's, else analog
     QString device;                 // empty: a new pseudo-terminal
     QString statePath;
     QString logPath;
-    std::optional<uint16_t> version;
+    std::optional<uint16_t> firmware; // register 6
     QList<PresetRegister> presets;
     bool frozen = false;
     FaultPlan faults;
