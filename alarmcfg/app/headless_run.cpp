@@ -8,10 +8,18 @@
 #include "connection/handler_guard.h"
 #include "connection/read_sequence.h"
 #include "editing/write_parameters.h"
+#include "editions/plan_builders.h"
+#include "model/command_text.h"
+#include "model/register_text.h"
 #include "window/form_main.h"
 
+#include "modbus/modbus.h"
+
 #include <QComboBox>
+#include <QLineEdit>
 #include <QTextStream>
+
+#include <optional>
 
 namespace alarmcfg {
 
@@ -57,13 +65,44 @@ private:
     QString programName_;
 };
 
+// Reads one all-on/all-off command slot into its box as the read-back shows relay commands (the
+// command without its password). True when the controller answered.
+bool readAllCommand(FormMain &form, const RegisterBlock &slot)
+{
+    std::optional<QString> stored;
+    const auto connection = QObject::connect(
+        form.modbus1, &modbus::FC03ReadHoldingRegisterRespond4X, &form,
+        [&](qint16, qint16, qint16 &, qint16 startAddress, QVector<qint16> &data, qint16 count) {
+            if (startAddress == slot.address)
+                stored = registersToText(data.first(qBound(0, int(count), int(data.size()))));
+        },
+        Qt::DirectConnection);
+    readBlock(form, {slot.field, slot.index, slot.address, plan::textReadRegisters});
+    QObject::disconnect(connection);
+    if (stored)
+        form.ui.txtAllCmd.at(slot.index)->setText(untilFirstNul(splitCommand(*stored).command));
+    return stored.has_value();
+}
+
+// The window's read-back leaves out the all-on and all-off commands, which it only writes; a file
+// must carry them, so that writing it reproduces the controller.
+bool readAllCommands(FormMain &form)
+{
+    bool answered = true;
+    for (const WriteStep &step : form.edition().writePlan)
+        if (step.block.field == Field::AllCommand && !form.isEnding())
+            answered = readAllCommand(form, step.block) && answered;
+    return answered;
+}
+
 // True when every read was answered and the connection still stands.
 bool readBack(HiddenWindow &window)
 {
     window.report(QStringLiteral("读取全部参数"));
+    FormMain &form = window.form;
     bool answered = false;
-    runHandler(window.form, [&] { answered = runReadSequence(window.form, window.form.edition().readBack); });
-    return answered && window.form.IsConnected;
+    runHandler(form, [&] { answered = runReadSequence(form, form.edition().readBack) && readAllCommands(form); });
+    return answered && form.IsConnected;
 }
 
 int readIntoFile(HiddenWindow &window, const QString &path)
