@@ -12,8 +12,9 @@ class FormMain;
 void runHandler(FormMain &form, const std::function<void()> &handler);
 
 // Runs one request and returns its result. While connected, a request that could not even be
-// sent (the component has said why; no reply event was raised) means the port is gone: it throws
-// SerialPortError, so the sequence ends instead of every further request failing the same way.
+// sent (no reply event was raised) means the port is gone: it throws SerialPortError with the
+// component's reason, so the sequence ends instead of every further request failing the same way,
+// and the user hears of it once, as the lost connection.
 bool sendRequest(FormMain &form, const std::function<bool()> &request);
 
 } // namespace alarmcfg

@@ -48,6 +48,11 @@ void goOffline(FormMain &form)
     showOffline(form);
 }
 
+QString connectionLostMessage(const QString &reason)
+{
+    return reason.isEmpty() ? portFailureMessage : portFailureMessage + QLatin1Char('\n') + reason;
+}
+
 void dropConnection(FormMain &form, const QString &message)
 {
     closePortQuietly(*form.modbus1);

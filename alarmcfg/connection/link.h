@@ -13,6 +13,9 @@ inline const QString connectFirstMessage = QStringLiteral("请链接设备");
 inline const QString portFailureMessage = QStringLiteral("串口通信错误，连接已断开！");
 inline const QString connectedCaption = QStringLiteral("断开");
 
+// The lost-connection message, with the port's reason on a second line when there is one.
+QString connectionLostMessage(const QString &reason);
+
 inline constexpr int pollingPeriodMs = 1000;
 // How long polls may go unanswered before the connection is given up.
 inline constexpr int watchdogPeriodMs = 5000;

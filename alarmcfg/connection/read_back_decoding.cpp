@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include <algorithm>
@@ -143,6 +144,21 @@ void FC03ReadHoldingRegisterRespond4X(FormMain &form, qint16 startAddress,
     heardFromController(form);
     if (const RegisterBlock *block = form.edition().blockAt(startAddress))
         decodeBlock(form, *block, requested(RegisterData, RegisterCount));
+}
+
+// The selector keeps its list selection while its text is typed over, so the slot is always
+// that of the entry last chosen.
+int selectedDIAlarmSlot(const FormMain &form)
+{
+    const int slot = form.ui.cmbDISel->currentIndex();
+    return slot >= 0 && slot < form.DIAlarmText.size() ? slot : -1;
+}
+
+void showSelectedDIAlarmText(FormMain &form)
+{
+    const int slot = selectedDIAlarmSlot(form);
+    if (slot >= 0)
+        form.ui.txtDIAlarm->setPlainText(untilFirstNul(form.DIAlarmText[slot]));
 }
 
 } // namespace alarmcfg

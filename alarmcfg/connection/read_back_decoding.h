@@ -16,4 +16,10 @@ inline const QString firmwareTooOldMessage = QStringLiteral("设备版本太低�
 void FC03ReadHoldingRegisterRespond4X(FormMain &form, qint16 startAddress,
                                       const QVector<qint16> &RegisterData, qint16 RegisterCount);
 
+// The slot of DIAlarmText the selector cmbDISel stands for; -1 while its list is empty.
+int selectedDIAlarmSlot(const FormMain &form);
+// Shows that slot in txtDIAlarm, up to its first NUL: after a read-back and when the selection
+// changes.
+void showSelectedDIAlarmText(FormMain &form);
+
 } // namespace alarmcfg

@@ -1,7 +1,7 @@
 #include "connection/read_sequence.h"
 
 #include "connection/handler_guard.h"
-#include "editing/di_alarm_texts.h"
+#include "connection/read_back_decoding.h"
 #include "window/form_main.h"
 
 #include "modbus/modbus.h"
@@ -25,7 +25,7 @@ bool runReadSequence(FormMain &form, const std::vector<ReadStep> &steps)
         if (step.kind == ReadStep::Kind::Read)
             allAnswered = readBlock(form, step.block) && allAnswered;
         else
-            cmbDISel_Click(form); // shows the selected channel's text; its change handler stores it back
+            showSelectedDIAlarmText(form); // its change handler stores it back
     }
     return allAnswered;
 }

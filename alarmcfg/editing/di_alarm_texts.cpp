@@ -1,5 +1,6 @@
 #include "editing/di_alarm_texts.h"
 
+#include "connection/read_back_decoding.h"
 #include "window/form_main.h"
 #include "window/widget_state.h"
 
@@ -7,24 +8,6 @@
 #include <QPlainTextEdit>
 
 namespace alarmcfg {
-
-namespace {
-
-// The selector keeps its list selection while its text is typed over, so the slot is always
-// that of the entry last chosen; -1 only while the list is empty.
-int selectedSlot(const FormMain &form)
-{
-    const int slot = form.ui.cmbDISel->currentIndex();
-    return slot >= 0 && slot < form.DIAlarmText.size() ? slot : -1;
-}
-
-QString upToFirstNul(const QString &text)
-{
-    const qsizetype nul = text.indexOf(QChar(u'\0'));
-    return nul < 0 ? text : text.left(nul);
-}
-
-} // namespace
 
 QString defaultDIAlarmText(int slot)
 {
@@ -47,14 +30,12 @@ QStringList diChannelItems()
 
 void cmbDISel_Click(FormMain &form)
 {
-    const int slot = selectedSlot(form);
-    if (slot >= 0)
-        form.ui.txtDIAlarm->setPlainText(upToFirstNul(form.DIAlarmText[slot]));
+    showSelectedDIAlarmText(form);
 }
 
 void txtDIAlarm_Change(FormMain &form)
 {
-    const int slot = selectedSlot(form);
+    const int slot = selectedDIAlarmSlot(form);
     if (slot >= 0)
         form.DIAlarmText[slot] = form.ui.txtDIAlarm->toPlainText();
 }

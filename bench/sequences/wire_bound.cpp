@@ -1,10 +1,6 @@
 #include "wire_bound.h"
 
-#include <QFile>
-#include <QJsonDocument>
 #include <QJsonObject>
-
-#include <stdexcept>
 
 namespace bench {
 namespace {
@@ -20,32 +16,25 @@ int byteCount(const QString &hex)
 
 } // namespace
 
-WireBound::WireBound(QString path, int baudRate) : logPath(std::move(path)), baud(baudRate) {}
+WireBound::WireBound(QString logPath, int baudRate) : log(std::move(logPath)), baud(baudRate) {}
 
 double WireBound::takeNewMilliseconds()
 {
-    QFile log(logPath);
-    if (!log.open(QIODevice::ReadOnly) || !log.seek(consumed))
-        throw std::runtime_error(("cannot read the simulator log " + logPath).toStdString());
-    double characters = 0;
+    const double characterMs = bitsPerCharacter * 1000.0 / baud;
+    double ms = 0;
     requests_ = 0;
     unanswered_ = 0;
-    while (!log.atEnd()) {
-        const QByteArray line = log.readLine();
-        if (!line.endsWith('\n'))
-            break; // still being written; the next call takes it whole
-        consumed += line.size();
-        const QJsonObject entry = QJsonDocument::fromJson(line).object();
-        if (!entry.contains(QStringLiteral("fn")))
-            continue; // discarded bytes
+    for (const QJsonObject &entry : log.takeNewRequests()) {
         const int replyBytes = byteCount(entry[QStringLiteral("reply")].toString());
         ++requests_;
         if (replyBytes == 0)
             ++unanswered_;
-        characters += byteCount(entry[QStringLiteral("request")].toString()) + replyBytes +
-                      turnaroundCharacters;
+        const double wire = (byteCount(entry[QStringLiteral("request")].toString()) + replyBytes +
+                             turnaroundCharacters) * characterMs;
+        ms += entry.contains(QStringLiteral("due_us")) ? entry[QStringLiteral("due_us")].toDouble() / 1000.0
+                                                        : wire;
     }
-    return characters * bitsPerCharacter * 1000.0 / baud;
+    return ms;
 }
 
 } // namespace bench

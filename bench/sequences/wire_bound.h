@@ -1,12 +1,15 @@
 #pragma once
 
+#include "simulator_log.h"
+
 #include <QString>
 
 namespace bench {
 
 // Reads a simulator request log as it grows and sums the wire time of the frames it gained:
 // request and reply bytes at 10 bits per character, plus the simulator's turnaround of 3.5
-// character times per request.
+// character times per request. Where the simulator hands replies over in batches, a reply ends
+// when its last byte is due at the master, as the simulator logged it.
 class WireBound {
 public:
     WireBound(QString logPath, int baud);
@@ -18,9 +21,8 @@ public:
     int unanswered() const { return unanswered_; }
 
 private:
-    QString logPath;
+    SimulatorLog log;
     int baud;
-    qint64 consumed = 0;
     int requests_ = 0;
     int unanswered_ = 0;
 };

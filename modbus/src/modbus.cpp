@@ -6,6 +6,7 @@
 #include "rounding.h"
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 namespace {
@@ -75,6 +76,13 @@ void modbus::Private::showMessage(const QString &text) const
     messageSink(text);
 }
 
+// The reason also goes to standard error, where it outlives the message box.
+void modbus::Private::notePortFailure(const SerialPortError &error)
+{
+    portFailure = QString::fromUtf8(error.what());
+    std::fprintf(stderr, "%s\n", qUtf8Printable(portFailure));
+}
+
 double modbus::Private::timeOutMilliseconds() const
 {
     return millisecondsOf(respondTimeOutSeconds);
@@ -132,9 +140,10 @@ bool modbus::OpenPort()
         if (!d->port->isOpen())
             d->port->open();
         return true;
-    } catch (const SerialPortError &) {
+    } catch (const SerialPortError &e) {
         d->commStatus = 0;
-        d->showMessage(portErrorMessage);
+        d->notePortFailure(e);
+        d->showMessage(portErrorMessage + QLatin1Char('\n') + d->portFailure);
         return false;
     }
 }
@@ -174,6 +183,11 @@ void modbus::restoreProperties(const PropertyBag &bag)
     for (const Private::IntegerKey &key : Private::integerKeys)
         (*d).*key.member =
             restoredInteger(bag.read(QLatin1String(key.key), key.defaultValue), key.defaultValue);
+}
+
+QString modbus::lastPortFailure() const
+{
+    return d->portFailure;
 }
 
 void modbus::setMessageSink(MessageSink sink)

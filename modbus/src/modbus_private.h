@@ -21,6 +21,7 @@ struct modbus::Private {
 
     void initComm();
     void showMessage(const QString &text) const;
+    void notePortFailure(const SerialPortError &error);
     double timeOutMilliseconds() const;
 
     using ReadSignal = void (modbus::*)(qint16, qint16, qint16 &, qint16, QVector<qint16> &, qint16);
@@ -81,4 +82,5 @@ struct modbus::Private {
     RequestOutcome lastOutcome;
     MessageSink messageSink;
     TrafficObserver trafficObserver;
+    QString portFailure; // why the port failed last, in Chinese
 };

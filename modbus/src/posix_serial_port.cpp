@@ -1,5 +1,7 @@
 #include "posix_serial_port.h"
 
+#include "linux_line.h"
+
 #include <QFile>
 #include <QStringList>
 
@@ -17,22 +19,14 @@
 
 namespace {
 
-struct SpeedEntry {
-    int bitsPerSecond;
-    speed_t code;
-};
+// Speeds the controllers run at; every one is set exactly through the Linux line controls.
+const int supportedSpeeds[] = {1200,  2400,  4800,   9600,   14400,  19200,  28800,
+                               38400, 56000, 57600, 115200, 128000, 230400, 256000};
 
-const SpeedEntry speeds[] = {
-    {1200, B1200},   {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},
-    {38400, B38400}, {57600, B57600}, {115200, B115200}, {230400, B230400},
-};
-
-const SpeedEntry *speedEntry(int bitsPerSecond)
+bool isSupportedSpeed(int bitsPerSecond)
 {
-    for (const SpeedEntry &entry : speeds)
-        if (entry.bitsPerSecond == bitsPerSecond)
-            return &entry;
-    return nullptr;
+    return std::find(std::begin(supportedSpeeds), std::end(supportedSpeeds), bitsPerSecond)
+           != std::end(supportedSpeeds);
 }
 
 tcflag_t dataBitsFlag(int dataBits)
@@ -45,14 +39,50 @@ tcflag_t dataBitsFlag(int dataBits)
     }
 }
 
-[[noreturn]] void fail(const QString &what)
+[[noreturn]] void fail(const QString &reason)
 {
-    throw SerialPortError(what.toStdString());
+    throw SerialPortError(reason.toStdString());
 }
 
-[[noreturn]] void failWithErrno(const QString &what)
+// Why opening a device failed, by errno; %1 is the device path.
+struct OpenFailure {
+    int error;
+    const char *reason;
+};
+
+const OpenFailure openFailures[] = {
+    {ENOENT, "找不到串口设备 %1"},
+    {ENODEV, "找不到串口设备 %1"},
+    {ENXIO, "找不到串口设备 %1"},
+    {EIO, "找不到串口设备 %1"},
+    {EACCES, "没有权限打开串口设备 %1：请把当前用户加入 dialout 组，然后重新登录"},
+    {EPERM, "没有权限打开串口设备 %1：请把当前用户加入 dialout 组，然后重新登录"},
+    {EBUSY, "串口设备 %1 正被其他程序占用"},
+    {EWOULDBLOCK, "串口设备 %1 正被其他程序占用"},
+    {ENOTTY, "%1 不是串口设备"},
+};
+
+[[noreturn]] void failToOpen(const QString &path)
 {
-    fail(QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errno))));
+    for (const OpenFailure &failure : openFailures)
+        if (failure.error == errno)
+            fail(QString::fromUtf8(failure.reason).arg(path));
+    fail(QStringLiteral("无法打开串口设备 %1：%2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+}
+
+[[noreturn]] void failSettingsRefused(const QString &path)
+{
+    fail(QStringLiteral("串口设备 %1 不接受这些串口设置：%2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+}
+
+[[noreturn]] void failUnsupportedSpeed(const QString &path, int speed)
+{
+    fail(QStringLiteral("串口设备 %1 不支持波特率 %2").arg(path).arg(speed));
+}
+
+[[noreturn]] void failLost(const QString &path)
+{
+    fail(QStringLiteral("串口设备 %1 已断开").arg(path));
 }
 
 int settingsNumber(const QString &field, const QString &text)
@@ -60,11 +90,13 @@ int settingsNumber(const QString &field, const QString &text)
     bool ok = false;
     const int number = field.toInt(&ok);
     if (!ok)
-        fail(QStringLiteral("unsupported port settings \"%1\"").arg(text));
+        fail(QStringLiteral("不支持的串口设置 \"%1\"").arg(text));
     return number;
 }
 
 constexpr int writeStallMilliseconds = 2000;
+// VMIN is one byte wide.
+constexpr int largestWakeCount = 255;
 
 timespec timespecOf(std::chrono::nanoseconds span)
 {
@@ -77,27 +109,24 @@ timespec timespecOf(std::chrono::nanoseconds span)
 PosixSerialPort::~PosixSerialPort()
 {
     if (fd_ >= 0)
-        ::close(fd_);
+        giveBack();
 }
 
 PosixSerialPort::LineSettings PosixSerialPort::parseSettings(const QString &text)
 {
     const QStringList fields = text.split(QLatin1Char(','));
     if (fields.size() != 4 || fields[1].size() != 1)
-        fail(QStringLiteral("unsupported port settings \"%1\"").arg(text));
+        fail(QStringLiteral("不支持的串口设置 \"%1\"").arg(text));
     LineSettings settings;
     settings.speed = settingsNumber(fields[0], text);
     settings.parity = fields[1].toLower().at(0).toLatin1();
     settings.dataBits = settingsNumber(fields[2], text);
     settings.stopBits = settingsNumber(fields[3], text);
-    if (!speedEntry(settings.speed))
-        fail(QStringLiteral("unsupported speed %1").arg(settings.speed));
-    if (settings.parity != 'n' && settings.parity != 'o' && settings.parity != 'e')
-        fail(QStringLiteral("unsupported parity in \"%1\"").arg(text));
-    if (settings.dataBits < 5 || settings.dataBits > 8)
-        fail(QStringLiteral("unsupported data bits in \"%1\"").arg(text));
-    if (settings.stopBits != 1 && settings.stopBits != 2)
-        fail(QStringLiteral("unsupported stop bits in \"%1\"").arg(text));
+    const bool valid = (settings.parity == 'n' || settings.parity == 'o' || settings.parity == 'e')
+                       && settings.dataBits >= 5 && settings.dataBits <= 8
+                       && (settings.stopBits == 1 || settings.stopBits == 2);
+    if (!valid)
+        fail(QStringLiteral("不支持的串口设置 \"%1\"").arg(text));
     return settings;
 }
 
@@ -122,7 +151,7 @@ void PosixSerialPort::discardInput()
     decoder_.reset();
     lastEvent_ = CommEvent::None;
     if (fd_ >= 0 && ::tcflush(fd_, TCIFLUSH) != 0)
-        failWithErrno(QStringLiteral("discarding input"));
+        failLost(path_);
 }
 
 void PosixSerialPort::setSettings(const QString &settings)
@@ -133,7 +162,7 @@ void PosixSerialPort::setSettings(const QString &settings)
 void PosixSerialPort::setPortNumber(int number)
 {
     if (number < 1)
-        fail(QStringLiteral("no serial port %1").arg(number));
+        fail(QStringLiteral("没有串口 %1").arg(number));
     portNumber_ = number;
 }
 
@@ -150,69 +179,93 @@ void PosixSerialPort::open()
     const int fd = ::open(QFile::encodeName(path).constData(),
                           O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        failWithErrno(QStringLiteral("opening %1").arg(path));
+        failToOpen(path);
     fd_ = fd;
+    path_ = path;
     try {
         lockExclusively();
         configureTerminal();
         discardInput();
     } catch (const SerialPortError &) {
-        ::close(fd_);
-        fd_ = -1;
+        giveBack();
         throw;
     }
+    driverFlags_ = linux_line::requestLowLatency(fd_);
 }
 
 // Another program (or another component) holding the port makes the open fail as "in use".
 void PosixSerialPort::lockExclusively() const
 {
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0)
-        failWithErrno(QStringLiteral("serial port %1 in use").arg(portNumber_));
+        failToOpen(path_);
 }
 
-void PosixSerialPort::configureTerminal() const
+void PosixSerialPort::configureTerminal()
 {
     termios tio{};
     if (::tcgetattr(fd_, &tio) != 0)
-        failWithErrno(QStringLiteral("not a serial port"));
-    ::cfmakeraw(&tio);
-    tio.c_cflag &= ~tcflag_t(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
-    tio.c_cflag |= CLOCAL | CREAD | dataBitsFlag(settings_.dataBits);
-    if (settings_.parity != 'n')
-        tio.c_cflag |= PARENB;
-    if (settings_.parity == 'o')
-        tio.c_cflag |= PARODD;
-    if (settings_.stopBits == 2)
-        tio.c_cflag |= CSTOPB;
+        failToOpen(path_);
+    applyLineSettings(tio, settings_);
     // Damaged bytes arrive marked (0xFF 0x00 X) instead of silently passing or vanishing.
     tio.c_iflag &= ~tcflag_t(IGNPAR | ISTRIP | IXON | IXOFF | IXANY);
     tio.c_iflag |= INPCK | PARMRK;
-    // One byte minimum: with O_NONBLOCK an empty line reads EAGAIN, so 0 means hung up.
+    // With O_NONBLOCK an empty line reads EAGAIN, so 0 means hung up; the reply wait raises
+    // VMIN to the bytes it still needs.
     tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
-    const speed_t speed = speedEntry(settings_.speed)->code;
-    ::cfsetispeed(&tio, speed);
-    ::cfsetospeed(&tio, speed);
+    wakeCount_ = 1;
     if (::tcsetattr(fd_, TCSANOW, &tio) != 0)
-        failWithErrno(QStringLiteral("applying port settings"));
+        failSettingsRefused(path_);
+    setSpeed();
     ::ioctl(fd_, TIOCEXCL);
+}
+
+void PosixSerialPort::applyLineSettings(termios &tio, const LineSettings &settings)
+{
+    ::cfmakeraw(&tio);
+    tio.c_cflag &= ~tcflag_t(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CLOCAL | CREAD | dataBitsFlag(settings.dataBits);
+    if (settings.parity != 'n')
+        tio.c_cflag |= PARENB;
+    if (settings.parity == 'o')
+        tio.c_cflag |= PARODD;
+    if (settings.stopBits == 2)
+        tio.c_cflag |= CSTOPB;
+}
+
+// A driver that cannot run at the speed refuses it or settles on another one.
+void PosixSerialPort::setSpeed() const
+{
+    if (!isSupportedSpeed(settings_.speed) || !linux_line::setExactSpeed(fd_, settings_.speed)
+        || linux_line::exactSpeed(fd_) != settings_.speed)
+        failUnsupportedSpeed(path_, settings_.speed);
+}
+
+// Exclusive mode and the driver's flags belong to the device, not to this descriptor: exclusive
+// mode left set locks out every later program that is not root. False when the close failed.
+bool PosixSerialPort::giveBack() noexcept
+{
+    const int fd = std::exchange(fd_, -1);
+    if (driverFlags_)
+        linux_line::restoreDriverFlags(fd, *std::exchange(driverFlags_, std::nullopt));
+    ::ioctl(fd, TIOCNXCL);
+    return ::close(fd) == 0 || errno == EINTR;
 }
 
 void PosixSerialPort::close()
 {
     if (!isOpen())
         return;
-    const int fd = std::exchange(fd_, -1);
     received_.clear();
     decoder_.reset();
-    if (::close(fd) != 0 && errno != EINTR)
-        failWithErrno(QStringLiteral("closing the serial port"));
+    if (!giveBack())
+        failLost(path_);
 }
 
 void PosixSerialPort::requireOpen() const
 {
     if (!isOpen())
-        fail(QStringLiteral("serial port not open"));
+        fail(QStringLiteral("串口未打开"));
 }
 
 void PosixSerialPort::write(const QByteArray &bytes)
@@ -228,10 +281,10 @@ void PosixSerialPort::write(const QByteArray &bytes)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            failWithErrno(QStringLiteral("writing to the serial port"));
+            failLost(path_);
         pollfd pfd{fd_, POLLOUT, 0};
         if (::poll(&pfd, 1, writeStallMilliseconds) <= 0 || (pfd.revents & (POLLERR | POLLHUP)))
-            fail(QStringLiteral("serial port does not accept output"));
+            fail(QStringLiteral("串口设备 %1 不接受发送的数据").arg(path_));
     }
 }
 
@@ -248,12 +301,12 @@ void PosixSerialPort::drainDevice()
             continue;
         }
         if (n == 0)
-            fail(QStringLiteral("serial device hung up"));
+            failLost(path_);
         if (errno == EINTR)
             continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK)
             return;
-        failWithErrno(QStringLiteral("reading from the serial port"));
+        failLost(path_);
     }
 }
 
@@ -291,6 +344,35 @@ CommEvent PosixSerialPort::lastEvent() const
 void PosixSerialPort::waitForInput(Clock::time_point deadline)
 {
     requireOpen();
+    setWakeCount(1);
+    sleepUntilReadable(deadline);
+}
+
+// The terminal reports the descriptor readable only once VMIN bytes are queued, so the wait wakes
+// when the reply's last byte arrives, however the line delivers it, and not for each byte.
+// Parity marks only add bytes: the count is a lower bound, and the caller counts again.
+void PosixSerialPort::waitForReply(Clock::time_point deadline, int expectedBytes)
+{
+    requireOpen();
+    setWakeCount(std::clamp(expectedBytes - int(received_.size()), 1, largestWakeCount));
+    sleepUntilReadable(deadline);
+}
+
+void PosixSerialPort::setWakeCount(int bytes)
+{
+    if (bytes == wakeCount_)
+        return;
+    termios tio{};
+    if (::tcgetattr(fd_, &tio) != 0)
+        failLost(path_);
+    tio.c_cc[VMIN] = cc_t(bytes);
+    if (::tcsetattr(fd_, TCSANOW, &tio) != 0)
+        failLost(path_);
+    wakeCount_ = bytes;
+}
+
+void PosixSerialPort::sleepUntilReadable(Clock::time_point deadline)
+{
     const auto remaining = deadline - now();
     if (remaining <= Clock::duration::zero())
         return;
@@ -298,35 +380,7 @@ void PosixSerialPort::waitForInput(Clock::time_point deadline)
     pollfd pfd{fd_, POLLIN, 0};
     const int ready = ::ppoll(&pfd, 1, &timeout, nullptr);
     if (ready < 0 && errno != EINTR)
-        failWithErrno(QStringLiteral("waiting for the serial port"));
+        failLost(path_);
     if (ready > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)))
-        fail(QStringLiteral("serial device hung up"));
-}
-
-// Once a reply has begun, its missing bytes need their wire time: sleep through all but the last
-// of them, so a slow line wakes us a few times per reply instead of once per byte. What arrived
-// meanwhile is taken in at once, so a parity error is known before the next length check.
-void PosixSerialPort::waitForReply(Clock::time_point deadline, int expectedBytes)
-{
-    requireOpen();
-    const int stillOnTheWire = expectedBytes - int(received_.size()) - 1;
-    if (received_.isEmpty() || stillOnTheWire <= 0) {
-        waitForInput(deadline);
-        return;
-    }
-    const auto wake = std::min(deadline, now() + characterTime() * stillOnTheWire);
-    const auto pause = wake - now();
-    if (pause > Clock::duration::zero()) {
-        const timespec timeout = timespecOf(pause);
-        ::ppoll(nullptr, 0, &timeout, nullptr);
-    }
-    drainDevice();
-}
-
-// Start bit, data bits, parity bit, stop bits at the configured speed.
-SerialPort::Clock::duration PosixSerialPort::characterTime() const
-{
-    const int bits = 1 + settings_.dataBits + (settings_.parity == 'n' ? 0 : 1) + settings_.stopBits;
-    return std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(double(bits) / settings_.speed));
+        failLost(path_);
 }

@@ -161,11 +161,13 @@ std::optional<QByteArray> modbus::Private::transact(const std::optional<QByteArr
 
 bool modbus::Private::sendFrame(const QByteArray &frame)
 {
+    portFailure.clear();
     try {
         awaitQuietLine();
         port->discardInput();
         port->write(frame);
-    } catch (const SerialPortError &) {
+    } catch (const SerialPortError &e) {
+        notePortFailure(e);
         return false;
     }
     commStatus = statusAwaitingReply;

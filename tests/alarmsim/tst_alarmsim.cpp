@@ -4,9 +4,11 @@
 #include "simulator.h"
 
 #include "faults.h"
+#include "serial_line.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QTest>
@@ -263,6 +265,36 @@ private slots:
         QVERIFY(clock.elapsed() >= 31);
     }
 
+    // Hand-overs as (µs after the reply's first bit, bytes) pairs, at 9600 bit/s: a byte every
+    // 1041.7 µs; a FIFO of 14 with the rest 4 characters later; USB packets per latency period.
+    void handsRepliesOverAsTheLineWould_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("latencyMs");
+        QTest::addColumn<int>("replyBytes");
+        QTest::addColumn<QVector<int>>("handovers");
+        QTest::newRow("byte") << "byte" << 16 << 3 << QVector<int>{1041, 1, 2083, 1, 3125, 1};
+        QTest::newRow("fifo, two full batches and a rest")
+            << "fifo" << 16 << 30 << QVector<int>{14583, 14, 29166, 14, 35416, 2};
+        QTest::newRow("fifo, one full batch") << "fifo" << 16 << 14 << QVector<int>{14583, 14};
+        QTest::newRow("fifo, short reply after the silence") << "fifo" << 16 << 8 << QVector<int>{12500, 8};
+        QTest::newRow("usb 16 ms") << "usb" << 16 << 25 << QVector<int>{16000, 15, 32000, 10};
+        QTest::newRow("usb 1 ms, no empty packets") << "usb" << 1 << 3 << QVector<int>{2000, 1, 3000, 1, 4000, 1};
+    }
+
+    void handsRepliesOverAsTheLineWould()
+    {
+        QFETCH(QString, mode);
+        QFETCH(int, latencyMs);
+        QFETCH(int, replyBytes);
+        QFETCH(QVector<int>, handovers);
+        const alarmsim::WireTiming timing{9600, *alarmsim::deliveryFromName(mode), std::chrono::milliseconds(latencyMs)};
+        QVector<int> got;
+        for (const alarmsim::Handover &handover : timing.handovers(replyBytes))
+            got << int(handover.after.count()) << handover.bytes;
+        QCOMPARE(got, handovers);
+    }
+
     void savesSessionAndRestoresItAfterRestart()
     {
         Simulator sim;
@@ -322,6 +354,8 @@ private slots:
         QTest::newRow("--set without value") << QStringList{"--set", "12"} << thState;
         QTest::newRow("--every without --fault") << QStringList{"--every", "3"} << thState;
         QTest::newRow("unknown edition") << QStringList{"--edition", "digital"} << thState;
+        QTest::newRow("--deliver without --baud") << QStringList{"--deliver", "fifo"} << thState;
+        QTest::newRow("unknown delivery") << QStringList{"--baud", "9600", "--deliver", "burst"} << thState;
     }
 
     void refusesBadStartWithoutTouchingState()
@@ -339,6 +373,16 @@ private slots:
         QFile file(sim.statePath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), state);
+    }
+
+    // --version is the simulator's own, not the controller's firmware register.
+    void printsItsOwnVersion()
+    {
+        QProcess process;
+        process.start(QStringLiteral(ALARMSIM_PATH), {"--version"});
+        QVERIFY(process.waitForFinished(5000));
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(process.readAllStandardOutput().startsWith("alarmsim "));
     }
 
     void thStatusDriftsWithinRange()

@@ -93,6 +93,11 @@ private slots:
         // Bytes paced as on a real line: the wait sleeps through the reply's wire time.
         QTest::newRow("paced at 9600 bit/s") << QStringList{"--baud", "9600"} << 0
                                              << QVector<qint16>{2500, 1200, 0, 0, 5, 0, 0x21};
+        // Handed over in batches: the wait wakes once the last batch is there.
+        QTest::newRow("UART FIFO batches") << QStringList{"--baud", "9600", "--deliver", "fifo"} << 0
+                                           << QVector<qint16>{2500, 1200, 0, 0, 5, 0, 0x21};
+        QTest::newRow("USB packets") << QStringList{"--baud", "9600", "--deliver", "usb"} << 0
+                                     << QVector<qint16>{2500, 1200, 0, 0, 5, 0, 0x21};
     }
 
     void readsRegisters()
@@ -172,6 +177,7 @@ private slots:
             {"silent", {"--silent"}, {1000}},
             {"paced badcrc", {"--fault", "badcrc", "--baud", "9600"}, {1003}},
             {"paced short", {"--fault", "short", "--baud", "9600"}, {1000}},
+            {"batched long", {"--fault", "long", "--baud", "9600", "--deliver", "fifo"}, {1000, 1003}},
         };
         for (const auto &fault : faults)
             for (int i = 0; i < requests.size(); ++i)

@@ -11,7 +11,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QMap>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -25,12 +24,9 @@ Q_DECLARE_METATYPE(CommandLine::Action)
 
 namespace {
 
-// "analog" and "th" name the two programs; the simulator answers its options the same way.
 QString programOf(const QString &edition)
 {
-    static const QMap<QString, QString> programs{
-        {"analog", ALARMCFG_PATH}, {"th", ALARMCFG_TH_PATH}, {"alarmsim", ALARMSIM_PATH}};
-    return programs.value(edition);
+    return edition == "th" ? QStringLiteral(ALARMCFG_TH_PATH) : QStringLiteral(ALARMCFG_PATH);
 }
 
 QString exampleOf(const QString &edition)
@@ -169,8 +165,6 @@ void TestCommandLine::withoutDisplay_data()
                              << "";
     QTest::newRow("unknown option") << "analog" << QStringList{"--bogus"} << usageExitCode << ""
                                     << "Usage: alarmcfg";
-    QTest::newRow("simulator version") << "alarmsim" << QStringList{"--version"} << 0 << "alarmsim 5.0"
-                                       << "";
     QTest::newRow("traffic log not writable")
         << "analog" << QStringList{"--log-traffic", "/nonexistent/t.log"} << 1 << ""
         << "/nonexistent/t.log";

@@ -331,7 +331,7 @@ void TestConnectionFake::portFailureDuringReadBack()
     QTest::mouseClick(rig.form->ui.cmdConnect, Qt::LeftButton);
 
     QCOMPARE(rig.port->written.size(), 7); // probe, five reads, the one that failed
-    QCOMPARE(rig.messages, QStringList{portFailureMessage});
+    QCOMPARE(rig.messages, QStringList{connectionLostMessage(QStringLiteral("device removed"))});
     QVERIFY(!rig.form->IsConnected);
     QVERIFY(!rig.form->Timer1->isTicking());
     QCOMPARE(rig.form->ui.cmdConnect->text(), QStringLiteral("链接"));

@@ -1,6 +1,8 @@
 // Both programs against alarmsim over a pseudo-terminal: what goes on the wire when connecting,
 // polling, switching relays and reading on demand, and what the window shows afterwards.
 #include "edition_named.h"
+#include "indicators.h"
+#include "register_map.h"
 #include "sim_form_rig.h"
 
 #include "connection/connect.h"
@@ -25,59 +27,28 @@ using namespace alarmcfg;
 
 namespace {
 
-struct Read {
-    int addr;
-    int count;
-    bool operator==(const Read &) const = default;
-};
+using registermap::Span;
 
-bool isTh(const QString &edition)
+// The probe, then the read-back.
+QList<Span> expectedConnectReads(const QString &edition)
 {
-    return edition == u"th";
+    return QList<Span>{registermap::statusBlock} + registermap::requests(registermap::of(edition).readBack);
 }
 
-QStringList simArguments(const QString &edition, const QStringList &extra = {})
+QList<Span> expectedOnDemandReads(const QString &edition)
 {
-    return QStringList{"--static", "--edition", edition} + extra;
-}
-
-// `n` text slots 20 registers apart, read 10 registers each.
-QList<Read> textSlots(int first, int n)
-{
-    QList<Read> out;
-    for (int i = 0; i < n; ++i)
-        out << Read{first + 20 * i, 10};
-    return out;
-}
-
-QList<Read> expectedConnectReads(const QString &edition)
-{
-    const QList<Read> probe{{0, 7}};
-    if (isTh(edition))
-        return probe + QList<Read>{{0, 7}} + textSlots(522, 4) + textSlots(260, 11) + textSlots(770, 4) +
-               textSlots(10, 12) + textSlots(850, 4) + QList<Read>{{690, 8}, {1010, 4}, {1018, 2}};
-    return probe + QList<Read>{{0, 7}} + textSlots(522, 4) + textSlots(710, 3) + textSlots(1100, 7) +
-           textSlots(770, 4) + textSlots(10, 24) + textSlots(850, 8) +
-           QList<Read>{{690, 8}, {1010, 4}, {1018, 2}, {1022, 2}, {1026, 2}, {1030, 1}};
-}
-
-QList<Read> expectedOnDemandReads(const QString &edition)
-{
-    if (isTh(edition))
-        return textSlots(10, 12);
-    return textSlots(522, 4) + textSlots(710, 3) + textSlots(1100, 7) + textSlots(770, 4) + textSlots(10, 24) +
-           textSlots(850, 8) + QList<Read>{{690, 8}, {1010, 4}, {1018, 2}};
+    return registermap::requests(registermap::of(edition).onDemand);
 }
 
 // Function 3 reads of slave 1 in the log, from position `from` on; anything else fails the test.
-QList<Read> readsIn(const QList<SimulatorRequest> &log, qsizetype from = 0)
+QList<Span> readsIn(const QList<SimulatorRequest> &log, qsizetype from = 0)
 {
-    QList<Read> out;
+    QList<Span> out;
     for (qsizetype i = from; i < log.size(); ++i) {
         const SimulatorRequest &r = log[i];
         if (r.fn != 3 || r.slave != 1)
             return {{-r.fn, -1}};
-        out << Read{r.addr, r.count};
+        out << Span{r.addr, r.count};
     }
     return out;
 }
@@ -89,20 +60,6 @@ QList<QVector<qint16>> relayWrites(const QList<SimulatorRequest> &log)
         if (r.fn == 6 && r.addr == 5)
             out << r.values;
     return out;
-}
-
-bool isGreen(const QPushButton *button)
-{
-    return indicatorColor(button) == QColor(indicatorGreen);
-}
-
-// Bit n set when indicator n is green.
-int greenMask(const std::vector<QPushButton *> &buttons)
-{
-    int mask = 0;
-    for (int n = 0; n < int(buttons.size()); ++n)
-        mask |= isGreen(buttons[n]) ? 1 << n : 0;
-    return mask;
 }
 
 } // namespace
@@ -151,7 +108,7 @@ void TestConnectionSim::connectReadsEverythingInOrder()
 
     rig.connect();
 
-    const QList<Read> reads = readsIn(rig.requests());
+    const QList<Span> reads = readsIn(rig.requests());
     QCOMPARE(reads.size(), requests);
     QCOMPARE(reads, expectedConnectReads(edition));
     QCOMPARE(rig.messages, QStringList());
@@ -247,7 +204,7 @@ void TestConnectionSim::silentControllerIsNotConnected()
     QCOMPARE(rig.form->ui.cmdConnect->text(), QStringLiteral("连接"));
     QVERIFY(!rig.form->Timer1->isTicking());
     QTest::qWait(1200);
-    QCOMPARE(readsIn(rig.requests()), (QList<Read>{{0, 7}}));
+    QCOMPARE(readsIn(rig.requests()), (QList<Span>{{0, 7}}));
     // The port is closed: a relay press cannot even send.
     rig.click(rig.form->ui.cmdRelay[0]);
     QCOMPARE(rig.messages.last(), modbus::sendErrorMessage);
@@ -423,7 +380,7 @@ void TestConnectionSim::pollingResumesAfterUnansweredRelayWrite()
     const qsizetype afterWrite = rig.requests().size();
     QCOMPARE(rig.requests().last().fn, 6);
 
-    QTRY_VERIFY_WITH_TIMEOUT(readsIn(rig.requests(), afterWrite).contains(Read{0, 7}), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(readsIn(rig.requests(), afterWrite).contains(Span{0, 7}), 3000);
     QVERIFY(!isGreen(rig.form->ui.cmdRelay[2])); // the poll shows the controller's relays again
     QVERIFY(rig.form->IsConnected);
 }
@@ -525,14 +482,15 @@ void TestConnectionSim::vanishedControllerDropsTheConnection()
     else
         QTRY_VERIFY_WITH_TIMEOUT(!rig.messages.isEmpty(), 3000);
 
-    // The component says that it could not send; the sequence stops at that first request.
-    QCOMPARE(rig.messages, (QStringList{modbus::sendErrorMessage, portFailureMessage}));
+    // One message says the connection is lost and why; the sequence stops at the first request.
+    QCOMPARE(rig.messages,
+             QStringList{connectionLostMessage(QStringLiteral("串口设备 %1 已断开").arg(rig.sim.devicePath()))});
     QVERIFY(!rig.form->IsConnected);
     QCOMPARE(rig.form->ui.cmdConnect->text(), disconnectedCaption);
     QVERIFY(!rig.form->Timer1->isTicking());
     QVERIFY(!rig.form->Timer2->isTicking());
     QTest::qWait(1200);
-    QCOMPARE(rig.messages.size(), 2);
+    QCOMPARE(rig.messages.size(), 1);
 }
 
 QTEST_MAIN(TestConnectionSim)

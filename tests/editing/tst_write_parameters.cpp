@@ -3,6 +3,7 @@
 #include "editing/write_parameters.h"
 #include "model/register_text.h"
 #include "form_rig.h"
+#include "register_map.h"
 #include "write_checks.h"
 
 #include <QCheckBox>
@@ -32,37 +33,11 @@ QStringList phoneNumbers(int count)
 // (function, first register) of every request the write should send, in order.
 QList<QPair<int, int>> expectedSequence(const QString &edition, int phones)
 {
-    const bool analog = edition == "analog";
-    const int relays = analog ? 8 : 4;
+    const registermap::EditionMap &map = registermap::of(edition);
     QList<QPair<int, int>> sequence;
-    auto fc16 = [&](int address) { sequence.append({16, address}); };
-    for (int r = 0; r < relays; ++r) {
-        fc16(10 + 60 * r);
-        fc16(30 + 60 * r);
-        fc16(50 + 60 * r);
-        fc16(850 + 20 * r);
-    }
-    fc16(490);
-    fc16(510);
-    for (int k = 0; k < 4; ++k)
-        fc16(522 + 20 * k);
-    if (analog) {
-        for (int address : {710, 730, 750, 1100, 1120, 1140, 1160, 1180, 1200, 1220})
-            fc16(address);
-    } else {
-        for (int k = 0; k < phones; ++k)
-            fc16(260 + 20 * k);
-    }
-    for (int k = 0; k < 4; ++k)
-        fc16(770 + 20 * k);
-    fc16(690);
-    fc16(1010);
-    fc16(1018);
-    if (analog) {
-        fc16(1022);
-        fc16(1026);
-        sequence.append({6, 1030});
-    }
+    for (const registermap::Write &step : map.write)
+        if (step.field != Field::PhoneSlot || step.index < phones || map.writesEmptyPhoneSlots)
+            sequence.append({step.function, step.span.address});
     return sequence;
 }
 
@@ -613,7 +588,9 @@ void TestWriteParameters::vanishedDeviceDropsConnection()
 
     rig.click(rig.form->ui.cmdRelayWrite);
 
-    QCOMPARE(rig.messages, (QStringList{modbus::sendErrorMessage, portFailureMessage}));
+    // One message: the connection is lost, and why.
+    QCOMPARE(rig.messages,
+             QStringList{connectionLostMessage(QStringLiteral("串口设备 %1 已断开").arg(rig.sim.devicePath()))});
     QVERIFY(!rig.form->IsConnected);
     QVERIFY(rig.form->ui.ProgressBar1->isHidden());
     QCOMPARE(rig.form->ui.lstPhone->currentRow(), -1);
@@ -642,7 +619,7 @@ void TestWriteParameters::portFailureWhileAwaitingReply()
     QTest::mouseClick(rig.form->ui.cmdRelayWrite, Qt::LeftButton);
 
     QCOMPARE(rig.port->written.size(), confirmedBefore + 1);
-    QCOMPARE(rig.messages, QStringList{portFailureMessage});
+    QCOMPARE(rig.messages, QStringList{connectionLostMessage(QStringLiteral("device removed"))});
     QVERIFY(!rig.form->IsConnected);
     QVERIFY(rig.form->ui.ProgressBar1->isHidden());
     QCOMPARE(rig.form->ui.lstPhone->currentRow(), -1);

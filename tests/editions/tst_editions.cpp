@@ -1,5 +1,6 @@
 #include "edition_named.h"
 #include "editions/edition.h"
+#include "register_map.h"
 
 #include <QTest>
 
@@ -9,187 +10,32 @@ using namespace alarmcfg;
 
 namespace {
 
-struct Read {
-    int address; // -1: refresh txtDIAlarm
-    int count;
-    bool operator==(const Read &) const = default;
-};
+using registermap::Span;
 
-struct Write {
-    int address;
-    Field field;
-    bool passwordPrefix;
-    bool lengthCheck;
-    double advance;
-    bool operator==(const Write &) const = default;
-};
-
-constexpr Read showDI{-1, 0};
-
-std::vector<Read> textReadsFrom(int first, int n)
+// A read plan as address and count per step; refreshing txtDIAlarm as the map writes it down.
+std::vector<Span> spans(const std::vector<ReadStep> &steps)
 {
-    std::vector<Read> reads;
-    for (int k = 0; k < n; ++k)
-        reads.push_back({first + 20 * k, 10});
+    std::vector<Span> reads;
+    for (const auto &step : steps)
+        reads.push_back(step.kind == ReadStep::Kind::ShowDIAlarmText ? registermap::showDIText.span
+                                                                     : Span{step.block.address, step.block.count});
     return reads;
 }
 
-std::vector<Read> concat(std::initializer_list<std::vector<Read>> parts)
+std::vector<Span> spans(const std::vector<registermap::Read> &steps)
 {
-    std::vector<Read> all;
-    for (const auto &part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
-std::vector<Read> actual(const std::vector<ReadStep> &steps)
-{
-    std::vector<Read> reads;
+    std::vector<Span> reads;
     for (const auto &step : steps)
-        reads.push_back(step.kind == ReadStep::Kind::ShowDIAlarmText
-                            ? showDI
-                            : Read{step.block.address, step.block.count});
+        reads.push_back(step.span);
     return reads;
 }
 
-// Sequences as the read-back and on-demand tables list them.
-std::vector<Read> analogTexts()
+int readCount(const std::vector<Span> &reads)
 {
-    return concat({textReadsFrom(522, 4), textReadsFrom(710, 3), textReadsFrom(1100, 7),
-                   textReadsFrom(770, 4), {showDI}, textReadsFrom(10, 24), textReadsFrom(850, 8),
-                   {{690, 8}, {1010, 4}, {1018, 2}}});
-}
-
-std::vector<Read> analogReadBack()
-{
-    return concat({{{0, 7}}, analogTexts(), {{1022, 2}, {1026, 2}, {1030, 1}}});
-}
-
-std::vector<Read> thReadBack()
-{
-    return concat({{{0, 7}}, textReadsFrom(522, 4), textReadsFrom(260, 11), textReadsFrom(770, 4), {showDI},
-                   textReadsFrom(10, 12), textReadsFrom(850, 4), {{690, 8}, {1010, 4}, {1018, 2}}});
-}
-
-std::vector<Write> relayWrites(int relays, double advance)
-{
-    std::vector<Write> writes;
-    for (int r = 0; r < relays; ++r) {
-        writes.push_back({10 + 60 * r, Field::OpenCommand, true, true, advance});
-        writes.push_back({30 + 60 * r, Field::CloseCommand, true, true, advance});
-        writes.push_back({50 + 60 * r, Field::OpenReply, false, true, advance});
-        writes.push_back({850 + 20 * r, Field::CloseReply, false, true, advance});
-    }
-    return writes;
-}
-
-std::vector<Write> plainWrites(Field field, std::vector<int> addresses, double advance)
-{
-    std::vector<Write> writes;
-    for (int address : addresses)
-        writes.push_back({address, field, false, false, advance});
-    return writes;
-}
-
-std::vector<Write> sharedTextWrites(int relays, double advance)
-{
-    auto writes = relayWrites(relays, advance);
-    writes.push_back({490, Field::AllCommand, true, true, advance});
-    writes.push_back({510, Field::AllCommand, true, true, advance});
-    const auto di = plainWrites(Field::DIAlarmText, {522, 542, 562, 582}, advance);
-    writes.insert(writes.end(), di.begin(), di.end());
-    return writes;
-}
-
-std::vector<Write> analogWritePlan()
-{
-    auto writes = sharedTextWrites(8, 1.5);
-    for (const auto &part : {plainWrites(Field::PhoneSlot, {710, 730, 750, 1100, 1120, 1140, 1160, 1180, 1200, 1220}, 2),
-                             plainWrites(Field::AlarmText, {770, 790, 810, 830}, 1.5)})
-        writes.insert(writes.end(), part.begin(), part.end());
-    writes.push_back({690, Field::ActionTimes, false, false, 3});
-    writes.push_back({1010, Field::Limits, false, false, 3});
-    writes.push_back({1018, Field::Calibration, false, false, 3});
-    writes.push_back({1022, Field::FullScale, false, false, 0});
-    writes.push_back({1026, Field::RangeCodes, false, false, 0});
-    writes.push_back({1030, Field::Options, false, false, 0});
-    return writes;
-}
-
-std::vector<Write> thWritePlan()
-{
-    auto writes = sharedTextWrites(4, 0);
-    std::vector<int> phones;
-    for (int k = 0; k <= 10; ++k)
-        phones.push_back(260 + 20 * k);
-    for (const auto &part : {plainWrites(Field::PhoneSlot, phones, 0),
-                             plainWrites(Field::AlarmText, {770, 790, 810, 830}, 0)})
-        writes.insert(writes.end(), part.begin(), part.end());
-    writes.push_back({690, Field::ActionTimes, false, false, 0});
-    writes.push_back({1010, Field::Limits, false, false, 0});
-    writes.push_back({1018, Field::Calibration, false, false, 0});
-    return writes;
-}
-
-std::vector<Write> actual(const std::vector<WriteStep> &steps)
-{
-    std::vector<Write> writes;
-    for (const auto &step : steps)
-        writes.push_back({step.block.address, step.block.field, step.passwordPrefix, step.lengthCheck,
-                          step.progressAdvance});
-    return writes;
-}
-
-// Every block a reply may carry, by the register map: field, index and registers read.
-std::vector<RegisterBlock> readableMap(int relays, std::vector<int> phoneAddresses, bool analog)
-{
-    std::vector<RegisterBlock> blocks{statusBlock};
-    for (int r = 0; r < relays; ++r) {
-        blocks.push_back({Field::OpenCommand, r, quint16(10 + 60 * r), 10});
-        blocks.push_back({Field::CloseCommand, r, quint16(30 + 60 * r), 10});
-        blocks.push_back({Field::OpenReply, r, quint16(50 + 60 * r), 10});
-        blocks.push_back({Field::CloseReply, r, quint16(850 + 20 * r), 10});
-    }
-    for (int k = 0; k < 4; ++k) {
-        blocks.push_back({Field::DIAlarmText, k, quint16(522 + 20 * k), 10});
-        blocks.push_back({Field::AlarmText, k, quint16(770 + 20 * k), 10});
-    }
-    for (int k = 0; k < int(phoneAddresses.size()); ++k)
-        blocks.push_back({Field::PhoneSlot, k, quint16(phoneAddresses[std::size_t(k)]), 10});
-    blocks.push_back({Field::ActionTimes, 0, 690, 8});
-    blocks.push_back({Field::Limits, 0, 1010, 4});
-    blocks.push_back({Field::Calibration, 0, 1018, 2});
-    if (analog) {
-        blocks.push_back({Field::FullScale, 0, 1022, 2});
-        blocks.push_back({Field::RangeCodes, 0, 1026, 2});
-        blocks.push_back({Field::Options, 0, 1030, 1});
-    }
-    return blocks;
-}
-
-std::vector<RegisterBlock> analogReadable()
-{
-    return readableMap(8, {710, 730, 750, 1100, 1120, 1140, 1160, 1180, 1200, 1220}, true);
-}
-
-std::vector<RegisterBlock> thReadable()
-{
-    std::vector<int> phones;
-    for (int k = 0; k <= 10; ++k)
-        phones.push_back(260 + 20 * k);
-    return readableMap(4, phones, false);
-}
-
-int readCount(const std::vector<Read> &reads)
-{
-    return int(std::ranges::count_if(reads, [](const Read &r) { return r.address >= 0; }));
+    return int(std::ranges::count_if(reads, [](const Span &r) { return r.address >= 0; }));
 }
 
 } // namespace
-
-Q_DECLARE_METATYPE(std::vector<Read>)
-Q_DECLARE_METATYPE(std::vector<Write>)
-Q_DECLARE_METATYPE(std::vector<RegisterBlock>)
 
 class TestEditions : public QObject {
     Q_OBJECT
@@ -213,22 +59,22 @@ void TestEditions::readPlans_data()
 {
     QTest::addColumn<QString>("edition");
     QTest::addColumn<bool>("onDemand");
-    QTest::addColumn<std::vector<Read>>("expected");
     QTest::addColumn<int>("requests");
-    QTest::newRow("analog read-back") << "analog" << false << analogReadBack() << 57;
-    QTest::newRow("analog on-demand") << "analog" << true << analogTexts() << 53;
-    QTest::newRow("th read-back") << "th" << false << thReadBack() << 39;
-    QTest::newRow("th on-demand") << "th" << true << textReadsFrom(10, 12) << 12;
+    QTest::newRow("analog read-back") << "analog" << false << 57;
+    QTest::newRow("analog on-demand") << "analog" << true << 53;
+    QTest::newRow("th read-back") << "th" << false << 39;
+    QTest::newRow("th on-demand") << "th" << true << 12;
 }
 
 void TestEditions::readPlans()
 {
     QFETCH(QString, edition);
     QFETCH(bool, onDemand);
-    QFETCH(std::vector<Read>, expected);
     QFETCH(int, requests);
     const Edition &e = editionNamed(edition);
-    const std::vector<Read> reads = actual(onDemand ? e.onDemandRead : e.readBack);
+    const registermap::EditionMap &map = registermap::of(edition);
+    const std::vector<Span> reads = spans(onDemand ? e.onDemandRead : e.readBack);
+    const std::vector<Span> expected = spans(onDemand ? map.onDemand : map.readBack);
     QCOMPARE(readCount(reads), requests);
     QCOMPARE(readCount(expected), requests);
     QCOMPARE(reads.size(), expected.size());
@@ -241,28 +87,26 @@ void TestEditions::readPlans()
 void TestEditions::writePlans_data()
 {
     QTest::addColumn<QString>("edition");
-    QTest::addColumn<std::vector<Write>>("expected");
     QTest::addColumn<double>("progress");
-    QTest::newRow("analog: 58 requests") << "analog" << analogWritePlan() << 92.0;
-    QTest::newRow("th: 29 + 11 phone slots") << "th" << thWritePlan() << 0.0;
+    QTest::newRow("analog: 58 requests") << "analog" << 92.0;
+    QTest::newRow("th: 29 + 11 phone slots") << "th" << 0.0;
 }
 
 void TestEditions::writePlans()
 {
     QFETCH(QString, edition);
-    QFETCH(std::vector<Write>, expected);
     QFETCH(double, progress);
-    const Edition &e = editionNamed(edition);
-    const std::vector<Write> writes = actual(e.writePlan);
+    const std::vector<WriteStep> &writes = editionNamed(edition).writePlan;
+    const std::vector<registermap::Write> &expected = registermap::of(edition).write;
     QCOMPARE(writes.size(), expected.size());
     for (std::size_t i = 0; i < writes.size(); ++i) {
-        QCOMPARE(writes[i].address, expected[i].address);
-        QCOMPARE(writes[i].field, expected[i].field);
+        QCOMPARE(int(writes[i].block.address), expected[i].span.address);
+        QCOMPARE(writes[i].block.field, expected[i].field);
         QCOMPARE(writes[i].passwordPrefix, expected[i].passwordPrefix);
         QCOMPARE(writes[i].lengthCheck, expected[i].lengthCheck);
-        QCOMPARE(writes[i].advance, expected[i].advance);
+        QCOMPARE(writes[i].progressAdvance, expected[i].advance);
     }
-    const double sum = std::accumulate(e.writePlan.begin(), e.writePlan.end(), 0.0,
+    const double sum = std::accumulate(writes.begin(), writes.end(), 0.0,
                                        [](double s, const WriteStep &w) { return s + w.progressAdvance; });
     QCOMPARE(sum, progress);
 }
@@ -298,25 +142,28 @@ void TestEditions::writeStepsCarryTheirBlockSize()
 void TestEditions::blockAtEveryReadableAddress_data()
 {
     QTest::addColumn<QString>("edition");
-    QTest::addColumn<std::vector<RegisterBlock>>("blocks");
-    QTest::newRow("analog") << "analog" << analogReadable();
-    QTest::newRow("th") << "th" << thReadable();
+    QTest::newRow("analog") << "analog";
+    QTest::newRow("th") << "th";
 }
 
+// Every block the read-back reads is one a reply may carry.
 void TestEditions::blockAtEveryReadableAddress()
 {
     QFETCH(QString, edition);
-    QFETCH(std::vector<RegisterBlock>, blocks);
     const Edition &e = editionNamed(edition);
-    for (const RegisterBlock &expected : blocks) {
-        const RegisterBlock *found = e.blockAt(expected.address);
-        QVERIFY2(found, qPrintable(QString::number(expected.address)));
-        QCOMPARE(found->address, expected.address);
+    std::size_t blocks = 0;
+    for (const registermap::Read &expected : registermap::of(edition).readBack) {
+        if (expected.span.address < 0)
+            continue;
+        ++blocks;
+        const RegisterBlock *found = e.blockAt(expected.span.address);
+        QVERIFY2(found, qPrintable(QString::number(expected.span.address)));
+        QCOMPARE(int(found->address), expected.span.address);
         QCOMPARE(found->field, expected.field);
         QCOMPARE(found->index, expected.index);
-        QCOMPARE(found->count, expected.count);
+        QCOMPARE(int(found->count), expected.span.count);
     }
-    QCOMPARE(e.readableBlocks.size(), blocks.size());
+    QCOMPARE(e.readableBlocks.size(), blocks);
 }
 
 void TestEditions::blockAtMeaninglessAddress_data()

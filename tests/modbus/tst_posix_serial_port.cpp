@@ -2,17 +2,23 @@
 #include "message_recorder.h"
 #include "modbus/modbus.h"
 #include "parity_mark_decoder.h"
+#include "linux_line.h"
 #include "posix_serial_port.h"
 
 #include <QElapsedTimer>
 #include <QTest>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -69,6 +75,50 @@ public:
 };
 
 constexpr int portNumber = 7;
+constexpr uid_t nobody = 65534;
+
+// Runs `job` in a child process as user and group nobody; its result is the exit code, or -1.
+int asNobody(const std::function<int()> &job)
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(::setgroups(0, nullptr) == 0 && ::setgid(nobody) == 0 && ::setuid(nobody) == 0 ? job() : 99);
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+bool reconnects(const QString &path)
+{
+    qputenv("MODBUS_COM9", path.toLocal8Bit());
+    PosixSerialPort port;
+    port.setSettings("9600,n,8,1");
+    port.setPortNumber(9);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            port.open();
+            port.close();
+        } catch (const SerialPortError &) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int openFailsWith(const QString &path, const QString &reason)
+{
+    qputenv("MODBUS_COM9", path.toLocal8Bit());
+    PosixSerialPort port;
+    port.setSettings("9600,n,8,1");
+    port.setPortNumber(9);
+    try {
+        port.open();
+    } catch (const SerialPortError &e) {
+        return QString::fromUtf8(e.what()) == reason ? 0 : 2;
+    }
+    return 1;
+}
 
 // The component on the pseudo-terminal's slave side, as port 7.
 struct Connected {
@@ -134,8 +184,8 @@ private slots:
         QTest::newRow("odd upper case") << "2400,O,8,1" << true;
         QTest::newRow("empty") << "" << false;
         QTest::newRow("parity letter") << "9600,x,8,1" << false;
-        QTest::newRow("14400 has no termios speed") << "14400,n,8,1" << false;
-        QTest::newRow("256000 has no termios speed") << "256000,n,8,1" << false;
+        QTest::newRow("14400 has no termios constant") << "14400,n,8,1" << true;
+        QTest::newRow("256000 has no termios constant") << "256000,n,8,1" << true;
         QTest::newRow("9 data bits") << "9600,n,9,1" << false;
         QTest::newRow("3 stop bits") << "9600,n,8,3" << false;
         QTest::newRow("too few fields") << "9600,n,8" << false;
@@ -165,23 +215,87 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(SerialPortError, port.setPortNumber(0));
     }
 
+    // The speed is read back exactly (termios2). A pseudo-terminal forces 8 data bits without
+    // parity whatever it is asked, so those two are checked on what the port hands it.
+    void lineSettingsReachTheTerminal_data()
+    {
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("parity");
+        QTest::addColumn<int>("dataBits");
+        QTest::addColumn<int>("stopBits");
+        QTest::newRow("9600 none 8 1") << 9600 << 0 << 8 << 1;
+        QTest::newRow("14400 odd 8 1") << 14400 << 1 << 8 << 1;
+        QTest::newRow("28800 even 7 2") << 28800 << 2 << 7 << 2;
+        QTest::newRow("56000 none 8 2") << 56000 << 0 << 8 << 2;
+        QTest::newRow("128000 even 8 1") << 128000 << 2 << 8 << 1;
+        QTest::newRow("256000 odd 7 1") << 256000 << 1 << 7 << 1;
+        QTest::newRow("19200 even 8 1") << 19200 << 2 << 8 << 1;
+    }
+    void lineSettingsReachTheTerminal()
+    {
+        QFETCH(int, baud);
+        QFETCH(int, parity);
+        QFETCH(int, dataBits);
+        QFETCH(int, stopBits);
+        PseudoTerminal pty;
+        Connected c(pty);
+        c.component.setBaudRate(baud);
+        c.component.setParity(parity);
+        c.component.setDataBit(dataBits);
+        c.component.setStopBit(stopBits);
+        QVERIFY(c.component.OpenPort());
+        termios onTerminal{};
+        QCOMPARE(::tcgetattr(pty.slave, &onTerminal), 0);
+        QCOMPARE(linux_line::exactSpeed(pty.slave), baud);
+        QCOMPARE(bool(onTerminal.c_cflag & PARODD), parity == 1);
+        QCOMPARE(bool(onTerminal.c_cflag & CSTOPB), stopBits == 2);
+        termios handed{};
+        PosixSerialPort::applyLineSettings(handed, PosixSerialPort::parseSettings(c.component.settingsText()));
+        QCOMPARE(bool(handed.c_cflag & PARENB), parity != 0);
+        QCOMPARE(bool(handed.c_cflag & PARODD), parity == 1);
+        QCOMPARE(handed.c_cflag & CSIZE, dataBits == 7 ? tcflag_t(CS7) : tcflag_t(CS8));
+    }
+
+    // The reason stands on the message's second line; %1 is the device path.
     void openFailures_data()
     {
-        QTest::addColumn<QByteArray>("device");
-        QTest::newRow("missing device") << QByteArray("/nonexistent/ttyX");
-        QTest::newRow("not a terminal") << QByteArray("/dev/null");
+        QTest::addColumn<QByteArray>("device"); // empty: a pseudo-terminal
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing device") << QByteArray("/nonexistent/ttyX") << 9600 << "找不到串口设备 %1";
+        QTest::newRow("not a terminal") << QByteArray("/dev/null") << 9600 << "%1 不是串口设备";
+        QTest::newRow("speed not supported") << QByteArray() << 12345 << "串口设备 %1 不支持波特率 12345";
     }
     void openFailures()
     {
         QFETCH(QByteArray, device);
-        qputenv("MODBUS_COM8", device);
+        QFETCH(int, baud);
+        QFETCH(QString, reason);
+        const PseudoTerminal pty;
+        const QString path = device.isEmpty() ? pty.path : QString::fromLatin1(device);
+        qputenv("MODBUS_COM8", path.toLocal8Bit());
         modbus component;
         MessageRecorder messages(component);
         component.setCommPort(8);
+        component.setBaudRate(baud);
         QCOMPARE(component.OpenPort(), false);
-        QCOMPARE(messages.texts, QStringList{modbus::portErrorMessage});
+        QCOMPARE(messages.texts, QStringList{modbus::portErrorMessage + '\n' + reason.arg(path)});
         QCOMPARE(component.FC03_ReadHoldingRegister_4X(1, 0, 1), false);
         QCOMPARE(messages.texts.last(), modbus::sendErrorMessage);
+    }
+
+    // Exclusive mode is cleared on close: a user who is not root connects, disconnects and
+    // connects again. One who may not open the device is told how to get the right.
+    void unprivilegedUserReconnects()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to drop privileges");
+        PseudoTerminal pty;
+        QCOMPARE(::fchmod(pty.slave, 0600), 0);
+        const QString refused = QStringLiteral("没有权限打开串口设备 %1：请把当前用户加入 dialout 组，然后重新登录").arg(pty.path);
+        QCOMPARE(asNobody([&] { return openFailsWith(pty.path, refused); }), 0);
+        QCOMPARE(::fchmod(pty.slave, 0666), 0);
+        QCOMPARE(asNobody([&] { return reconnects(pty.path) ? 0 : 1; }), 0);
     }
 
     void secondOpenerFindsThePortInUse()
@@ -191,7 +305,8 @@ private slots:
         QVERIFY(first.component.OpenPort());
         Connected second(pty);
         QCOMPARE(second.component.OpenPort(), false);
-        QCOMPARE(second.messages.texts, QStringList{modbus::portErrorMessage});
+        QCOMPARE(second.messages.texts,
+                 QStringList{modbus::portErrorMessage + QStringLiteral("\n串口设备 %1 正被其他程序占用").arg(pty.path)});
         first.component.ClosePort();
         QVERIFY(second.component.OpenPort());
     }

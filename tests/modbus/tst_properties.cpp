@@ -181,10 +181,11 @@ private slots:
         QTest::addColumn<int>("portNumber");
         QTest::addColumn<bool>("refuseSettings");
         QTest::addColumn<bool>("refuseOpen");
-        QTest::newRow("empty settings (parity 3)") << 3 << 1 << false << false;
-        QTest::newRow("settings refused") << 0 << 1 << true << false;
-        QTest::newRow("port number 0") << 0 << 0 << false << false;
-        QTest::newRow("missing or in use") << 0 << 4 << false << true;
+        QTest::addColumn<QString>("reason"); // the port's, on the message's second line
+        QTest::newRow("empty settings (parity 3)") << 3 << 1 << false << false << "settings refused";
+        QTest::newRow("settings refused") << 0 << 1 << true << false << "settings refused";
+        QTest::newRow("port number 0") << 0 << 0 << false << false << "no such port";
+        QTest::newRow("missing or in use") << 0 << 4 << false << true << "port missing or in use";
     }
     void openPortFailure()
     {
@@ -192,13 +193,15 @@ private slots:
         QFETCH(int, portNumber);
         QFETCH(bool, refuseSettings);
         QFETCH(bool, refuseOpen);
+        QFETCH(QString, reason);
         Fresh f;
         f.component.setParity(parity);
         f.component.setCommPort(portNumber);
         f.port->refuseSettings = refuseSettings;
         f.port->refuseOpen = refuseOpen;
         QCOMPARE(f.component.OpenPort(), false);
-        QCOMPARE(f.messages.texts, QStringList{modbus::portErrorMessage});
+        QCOMPARE(f.messages.texts, QStringList{modbus::portErrorMessage + '\n' + reason});
+        QCOMPARE(f.component.lastPortFailure(), reason);
         QCOMPARE(f.component.CommStatus(), qint16(0));
         QVERIFY(!f.port->isOpen());
     }

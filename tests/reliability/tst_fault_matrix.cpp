@@ -99,9 +99,9 @@ void verifyConnected(const SimFormRig &rig)
 void verifyGivenUp(const SimFormRig &rig)
 {
     QVERIFY(!rig.messages.isEmpty());
-    QCOMPARE(rig.messages.last(), portFailureMessage);
+    QVERIFY2(rig.messages.last().startsWith(portFailureMessage), qPrintable(rig.messages.last()));
     for (const QString &message : rig.messages)
-        QVERIFY2(message == portFailureMessage || message == modbus::sendErrorMessage, qPrintable(message));
+        QVERIFY2(message.startsWith(portFailureMessage) || message == modbus::sendErrorMessage, qPrintable(message));
     QVERIFY(!rig.form->IsConnected);
     QCOMPARE(rig.form->ui.cmdConnect->text(), disconnectedCaption);
     QVERIFY(!rig.form->Timer1->isTicking());

@@ -4,9 +4,14 @@
 
 #include <QString>
 
-// The edition a data row names: "th" for the temperature/humidity model, anything else analog.
-// Link alarmcfg_model to use it.
+// Whether a data row names the temperature/humidity model ("th"); anything else is analog.
+inline bool isTh(const QString &edition)
+{
+    return edition == u"th";
+}
+
+// The edition a data row names. Link alarmcfg_model to use it.
 inline const alarmcfg::Edition &editionNamed(const QString &name)
 {
-    return name == u"th" ? alarmcfg::temperatureHumidityEdition() : alarmcfg::analogEdition();
+    return isTh(name) ? alarmcfg::temperatureHumidityEdition() : alarmcfg::analogEdition();
 }

@@ -10,6 +10,13 @@
 
 #include <memory>
 
+// Arguments for alarmsim as `edition` with its live values frozen, so that only the program's
+// requests change its registers.
+inline QStringList simArguments(const QString &edition, const QStringList &extra = {})
+{
+    return QStringList{"--static", "--edition", edition} + extra;
+}
+
 // A loaded FormMain of one edition on the real serial backend, talking to a started alarmsim
 // through port 1 (the first entry of cmbComSel). Messages and program ends are recorded instead
 // of shown or performed. Link alarmcfg_ui to use it.

@@ -55,7 +55,7 @@ SlaveSetup prepareSetup(const Options &options)
         setup.image[preset.address] = preset.value;
     setup.statePath = options.statePath;
     setup.faults = options.faults;
-    setup.baud = options.baud;
+    setup.timing = {options.baud, options.delivery, std::chrono::milliseconds(options.usbLatencyMs)};
     setup.frozen = options.frozen;
     return setup;
 }
@@ -93,6 +93,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("alarmsim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ALARMSIM_VERSION));
     try {
         const Options options = parseOptions(QCoreApplication::arguments());
         if (options.help) {

@@ -11,6 +11,9 @@ const QString turnaroundNote = QStringLiteral(
     "With --baud N on a pseudo-terminal, a reply leaves after the request's own wire time plus a\n"
     "turnaround of 3.5 character times, and its bytes are paced at N bit/s, 10 bits per\n"
     "character. With --device, N sets the line speed instead (default 9600) and the line paces.\n"
+    "--deliver chooses how the receiver gets the paced bytes: byte by byte (byte), as a UART\n"
+    "FIFO in batches of 14 with the rest after 4 character times of silence (fifo), or as a\n"
+    "USB adapter, whatever arrived once per --usb-latency-ms (usb).\n"
     "Faults apply to every Nth request (--every N) or to requests starting at the listed\n"
     "addresses (--at ADDR,...); without either, to every request. Exception and silent leave\n"
     "the registers unchanged; the other faults only spoil the reply.\n");
@@ -37,6 +40,9 @@ void addOptions(QCommandLineParser &parser)
         {"at", "Fault on requests starting at these addresses.", "ADDR[,ADDR...]"},
         {"slow-ms", "Delay of the slow fault (default 1000).", "MS"},
         {"baud", "Emulate the wire time of a line at N bit/s.", "N"},
+        {"deliver", "How paced replies reach the master: " + deliveryNames().join(", ") +
+                        " (default byte).", "MODE"},
+        {"usb-latency-ms", "Packet period of the usb delivery (default 16).", "MS"},
     });
 }
 
@@ -102,6 +108,20 @@ FaultPlan parseFaultPlan(const QCommandLineParser &parser)
     return plan;
 }
 
+void parseDelivery(const QCommandLineParser &parser, Options &options)
+{
+    if ((parser.isSet("deliver") || parser.isSet("usb-latency-ms")) && !parser.isSet("baud"))
+        refuse(QStringLiteral("--deliver and --usb-latency-ms need --baud"));
+    if (parser.isSet("deliver")) {
+        const auto delivery = deliveryFromName(parser.value("deliver"));
+        if (!delivery)
+            refuse("--deliver must be one of " + deliveryNames().join(", "));
+        options.delivery = *delivery;
+    }
+    if (parser.isSet("usb-latency-ms"))
+        options.usbLatencyMs = int(parseInteger(parser.value("usb-latency-ms"), "--usb-latency-ms", 1, 255));
+}
+
 } // namespace
 
 Options parseOptions(const QStringList &arguments)
@@ -132,6 +152,7 @@ Options parseOptions(const QStringList &arguments)
     options.faults = parseFaultPlan(parser);
     if (parser.isSet("baud"))
         options.baud = int(parseInteger(parser.value("baud"), "--baud", 50, 4000000));
+    parseDelivery(parser, options);
     return options;
 }
 

@@ -2,6 +2,7 @@
 
 #include "faults.h"
 #include "register_image.h"
+#include "serial_line.h"
 
 #include <QList>
 #include <QString>
@@ -24,16 +25,18 @@ struct PresetRegister {
 
 struct Options {
     bool help = false;
-    bool version = false; // print the simulator's own version
+    bool version = false;           // print alarmsim's own version
     std::optional<Edition> edition; // unset: the state file's, else analog
     QString device;                 // empty: a new pseudo-terminal
     QString statePath;
     QString logPath;
-    std::optional<uint16_t> firmware; // register 6
+    std::optional<uint16_t> firmware;
     QList<PresetRegister> presets;
     bool frozen = false;
     FaultPlan faults;
     int baud = 0; // 0: replies leave at once
+    Delivery delivery = Delivery::Byte;
+    int usbLatencyMs = 16;
 };
 
 // Throws UsageError with a message for the user.

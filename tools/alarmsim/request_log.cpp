@@ -48,21 +48,26 @@ RequestLog::RequestLog(const QString &path) : file(path)
         throw std::runtime_error(("cannot write " + path + ": " + file.errorString()).toStdString());
 }
 
-void RequestLog::request(const LoggedRequest &request, const QByteArray &reply, const QString &fault)
+void RequestLog::request(const LoggedRequest &request, const QByteArray &reply, const QString &fault,
+                         const ReplyTimings &timings)
 {
     QJsonArray values;
     for (int16_t v : request.values)
         values.append(int(v));
-    writeLine(QJsonDocument(QJsonObject{{"t", secondsSinceStart()},
-                                        {"slave", request.slave},
-                                        {"fn", request.function},
-                                        {"addr", request.address},
-                                        {"count", request.count},
-                                        {"values", values},
-                                        {"request", hexBytes(request.frame)},
-                                        {"reply", hexBytes(reply)},
-                                        {"fault", fault}})
-                  .toJson(QJsonDocument::Compact));
+    QJsonObject entry{{"t", secondsSinceStart()},
+                      {"slave", request.slave},
+                      {"fn", request.function},
+                      {"addr", request.address},
+                      {"count", request.count},
+                      {"values", values},
+                      {"request", hexBytes(request.frame)},
+                      {"reply", hexBytes(reply)},
+                      {"fault", fault}};
+    if (timings.reaction)
+        entry.insert("reaction_us", double(timings.reaction->count()));
+    if (timings.due)
+        entry.insert("due_us", double(timings.due->count()));
+    writeLine(QJsonDocument(entry).toJson(QJsonDocument::Compact));
 }
 
 void RequestLog::discarded(const QByteArray &bytes, const QString &reason)

@@ -6,7 +6,9 @@
 #include <QString>
 #include <QVector>
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 
 namespace alarmsim {
 
@@ -22,6 +24,14 @@ struct LoggedRequest {
 
 LoggedRequest decodeRequest(const QByteArray &frame);
 
+// Timings of one reply on a paced line, for benchmarks.
+struct ReplyTimings {
+    // From the last byte of the previous reply to this request's arrival.
+    std::optional<std::chrono::microseconds> reaction;
+    // When the reply's last byte is due to reach the master, after the request arrived.
+    std::optional<std::chrono::microseconds> due;
+};
+
 // "01 03 00 00 00 07 04 08"
 QString hexBytes(const QByteArray &bytes);
 
@@ -32,7 +42,8 @@ public:
     // An empty path logs nothing. Throws std::runtime_error when the file cannot be opened.
     explicit RequestLog(const QString &path);
 
-    void request(const LoggedRequest &request, const QByteArray &reply, const QString &fault);
+    void request(const LoggedRequest &request, const QByteArray &reply, const QString &fault,
+                 const ReplyTimings &timings = {});
     void discarded(const QByteArray &bytes, const QString &reason);
 
 private:

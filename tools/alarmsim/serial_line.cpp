@@ -142,6 +142,82 @@ std::chrono::microseconds WireTiming::replyDelay(int requestBytes) const
     return characters(requestBytes + 3.5);
 }
 
+namespace {
+
+constexpr int fifoTriggerBytes = 14;
+constexpr double fifoSilenceCharacters = 4;
+
+std::vector<Handover> byteByByte(const WireTiming &timing, int replyBytes)
+{
+    std::vector<Handover> out;
+    for (int i = 1; i <= replyBytes; ++i)
+        out.push_back({timing.characters(i), 1});
+    return out;
+}
+
+std::vector<Handover> fifoBatches(const WireTiming &timing, int replyBytes)
+{
+    std::vector<Handover> out;
+    for (int end = fifoTriggerBytes; end <= replyBytes; end += fifoTriggerBytes)
+        out.push_back({timing.characters(end), fifoTriggerBytes});
+    if (const int rest = replyBytes % fifoTriggerBytes)
+        out.push_back({timing.characters(replyBytes + fifoSilenceCharacters), rest});
+    return out;
+}
+
+std::vector<Handover> usbPackets(const WireTiming &timing, int replyBytes)
+{
+    std::vector<Handover> out;
+    int handed = 0;
+    for (auto tick = timing.usbLatency; handed < replyBytes; tick += timing.usbLatency) {
+        int arrived = handed;
+        while (arrived < replyBytes && timing.characters(arrived + 1) <= tick)
+            ++arrived;
+        if (arrived > handed)
+            out.push_back({tick, arrived - handed});
+        handed = arrived;
+    }
+    return out;
+}
+
+struct DeliveryMode {
+    const char *name;
+    Delivery delivery;
+    std::vector<Handover> (*handovers)(const WireTiming &, int);
+};
+
+const DeliveryMode deliveryModes[] = {
+    {"byte", Delivery::Byte, byteByByte},
+    {"fifo", Delivery::Fifo, fifoBatches},
+    {"usb", Delivery::Usb, usbPackets},
+};
+
+} // namespace
+
+std::optional<Delivery> deliveryFromName(const QString &name)
+{
+    for (const DeliveryMode &mode : deliveryModes)
+        if (name == QLatin1String(mode.name))
+            return mode.delivery;
+    return std::nullopt;
+}
+
+QStringList deliveryNames()
+{
+    QStringList names;
+    for (const DeliveryMode &mode : deliveryModes)
+        names << QLatin1String(mode.name);
+    return names;
+}
+
+std::vector<Handover> WireTiming::handovers(int replyBytes) const
+{
+    for (const DeliveryMode &mode : deliveryModes)
+        if (mode.delivery == delivery)
+            return mode.handovers(*this, replyBytes);
+    return {};
+}
+
 bool sendPaced(const SerialLine &line, const QByteArray &reply, const WireTiming &timing,
                std::chrono::steady_clock::time_point requestArrived, int requestBytes,
                const StopSignal &stop)
@@ -150,13 +226,15 @@ bool sendPaced(const SerialLine &line, const QByteArray &reply, const WireTiming
     if (timing.baud <= 0 || !line.pacedBySoftware())
         return line.writeAll(reply);
     const auto start = requestArrived + timing.replyDelay(requestBytes);
-    for (qsizetype i = 0; i < reply.size(); ++i) {
-        const auto due = start + timing.characters(double(i + 1));
+    qsizetype sent = 0;
+    for (const Handover &handover : timing.handovers(int(reply.size()))) {
+        const auto due = start + handover.after;
         const auto now = steady_clock::now();
         if (due > now && stop.waitFor(duration_cast<microseconds>(due - now)))
             return false;
-        if (!line.writeAll(reply.mid(i, 1)))
+        if (!line.writeAll(reply.mid(sent, handover.bytes)))
             return false;
+        sent += handover.bytes;
     }
     return true;
 }

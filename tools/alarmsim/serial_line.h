@@ -5,7 +5,11 @@
 #include <QByteArray>
 #include <QString>
 
+#include <QStringList>
+
 #include <chrono>
+#include <optional>
+#include <vector>
 #include <stdexcept>
 
 namespace alarmsim {
@@ -42,18 +46,35 @@ private:
     QString devicePath;
 };
 
+// How the receiver's hardware hands over the bytes of the wire: one by one, as a UART FIFO
+// (in batches of its trigger level, the rest after 4 character times of silence), or as a USB
+// adapter (whatever arrived, once per latency period).
+enum class Delivery { Byte, Fifo, Usb };
+
+std::optional<Delivery> deliveryFromName(const QString &name);
+QStringList deliveryNames();
+
+// One hand-over: `bytes` more bytes, `after` the reply's first bit went on the wire.
+struct Handover {
+    std::chrono::microseconds after;
+    int bytes;
+};
+
 // Wire time of a line at a given speed, 10 bits per character.
 struct WireTiming {
     int baud = 0; // 0: no emulation
+    Delivery delivery = Delivery::Byte;
+    std::chrono::microseconds usbLatency{16000};
 
     std::chrono::microseconds characters(double count) const;
     // Request on the wire plus a turnaround of 3.5 character times.
     std::chrono::microseconds replyDelay(int requestBytes) const;
+    // The hand-overs of a reply of n bytes, in order.
+    std::vector<Handover> handovers(int replyBytes) const;
 };
 
-// Writes the reply as a line at the given speed would deliver it, byte by byte from the
-// moment the request arrived. Returns false when a stop was requested meanwhile or the line
-// refused the bytes.
+// Writes the reply as a line at the given speed would deliver it, from the moment the request
+// arrived. Returns false when a stop was requested meanwhile or the line refused the bytes.
 bool sendPaced(const SerialLine &line, const QByteArray &reply, const WireTiming &timing,
                std::chrono::steady_clock::time_point requestArrived, int requestBytes,
                const StopSignal &stop);

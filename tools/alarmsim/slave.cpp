@@ -44,7 +44,7 @@ bool isEmptyMultipleWrite(const QByteArray &frame)
 
 Slave::Slave(SlaveSetup setupIn, const SerialLine &line, RequestLog &log, const StopSignal &stop)
     : setup(std::move(setupIn)), line(line), log(log), stop(stop), live(setup.edition),
-      timing{setup.baud}
+      timing(setup.timing)
 {
     mapping = modbus_mapping_new(0, 0, registerCount, 0);
     if (!mapping || ::pipe2(replyPipe, O_CLOEXEC | O_NONBLOCK) != 0)
@@ -141,12 +141,29 @@ void Slave::answer(const QByteArray &frame, std::chrono::steady_clock::time_poin
             saveState();
     }
     const QByteArray reply = faultyReply(fault, frame, goodReply);
-    log.request(request, reply, faultName(fault));
+    log.request(request, reply, faultName(fault), replyTimings(arrived, int(frame.size()), int(reply.size())));
     if (fault == FaultKind::Slow && stop.waitFor(std::chrono::milliseconds(setup.faults.slowMs)))
         return;
-    if (!reply.isEmpty() && !sendPaced(line, reply, timing, arrived, int(frame.size()), stop) &&
-        !stop.requested())
+    if (reply.isEmpty())
+        return;
+    if (sendPaced(line, reply, timing, arrived, int(frame.size()), stop))
+        replyDelivered = std::chrono::steady_clock::now();
+    else if (!stop.requested())
         log.discarded(reply, QStringLiteral("the line did not take the reply"));
+}
+
+// The master's reaction to the previous reply, and when this reply's last byte is due.
+ReplyTimings Slave::replyTimings(std::chrono::steady_clock::time_point arrived, int requestBytes,
+                                 int replyBytes)
+{
+    using std::chrono::microseconds;
+    ReplyTimings timings;
+    if (replyDelivered)
+        timings.reaction = std::chrono::duration_cast<microseconds>(arrived - *std::exchange(replyDelivered, std::nullopt));
+    const auto handovers = timing.handovers(replyBytes);
+    if (timing.baud > 0 && line.pacedBySoftware() && !handovers.empty())
+        timings.due = timing.replyDelay(requestBytes) + handovers.back().after;
+    return timings;
 }
 
 QByteArray Slave::execute(const QByteArray &frame)

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <chrono>
+#include <optional>
 #include <vector>
 
 struct _modbus;
@@ -22,7 +23,7 @@ struct SlaveSetup {
     std::vector<uint16_t> image; // registerCount values
     QString statePath;           // empty: nothing is saved
     FaultPlan faults;
-    int baud = 0;
+    WireTiming timing;
     bool frozen = false;
 };
 
@@ -47,6 +48,8 @@ private:
     QByteArray execute(const QByteArray &frame);
     void answer(const QByteArray &frame, std::chrono::steady_clock::time_point arrived);
     void resetContext();
+    ReplyTimings replyTimings(std::chrono::steady_clock::time_point arrived, int requestBytes,
+                              int replyBytes);
     Registers registers();
 
     SlaveSetup setup;
@@ -59,6 +62,8 @@ private:
     _modbus_mapping_t *mapping = nullptr;
     int replyPipe[2] = {-1, -1};
     int requestNumber = 0;
+    // When the last byte of the latest reply went out; none once a request has come since.
+    std::optional<std::chrono::steady_clock::time_point> replyDelivered;
 };
 
 } // namespace alarmsim

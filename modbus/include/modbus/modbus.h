@@ -103,6 +103,10 @@ public:
     // After a call made inside an event, it is that call's; the outer call sets its own on return.
     RequestOutcome lastRequestOutcome() const;
 
+    // Why the port failed at the latest failed OpenPort or send, in Chinese and naming the device;
+    // OpenPort shows it under "串口错误", and it is also written to standard error.
+    QString lastPortFailure() const;
+
     // The settings text OpenPort hands to the port: "9600,n,8,1"; empty for an unknown parity.
     QString settingsText() const;
 

@@ -10,7 +10,7 @@
 // tests script a fake one.
 
 // Any failure of the port itself: missing device, device in use, refused settings, unplugged
-// while a reply is awaited.
+// while a reply is awaited. The text says why, in Chinese, for the user (UTF-8).
 class SerialPortError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -34,7 +34,9 @@ public:
     // Throws SerialPortError for a number that cannot be used (at the latest on open).
     virtual void setPortNumber(int number) = 0;
     virtual bool isOpen() const = 0;
-    virtual void open() = 0;   // throws SerialPortError when missing or in use
+    // Throws SerialPortError when missing, not permitted, in use, no serial port, or the device
+    // cannot run at the speed.
+    virtual void open() = 0;
     virtual void close() = 0;
     // Queues every byte in order; throws SerialPortError when the port is not open.
     virtual void write(const QByteArray &bytes) = 0;
@@ -49,8 +51,8 @@ public:
     // Sleeps until more bytes may have arrived or the deadline has passed, whichever is first.
     // Never spins; throws SerialPortError when the device failed.
     virtual void waitForInput(Clock::time_point deadline) = 0;
-    // The same, knowing that `expectedBytes` are awaited in all. A port whose line paces the bytes
-    // may sleep through the wire time of those still missing instead of waking for each one.
+    // The same, knowing that `expectedBytes` are awaited in all: a port may sleep until that many
+    // are there instead of waking for each one.
     virtual void waitForReply(Clock::time_point deadline, int /*expectedBytes*/)
     {
         waitForInput(deadline);
