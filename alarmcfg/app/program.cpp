@@ -1,27 +1,80 @@
 #include "app/program.h"
 
 #include "app/assembly.h"
+#include "app/command_line.h"
+#include "app/config_menu.h"
+#include "app/headless_run.h"
+#include "app/traffic_log.h"
 #include "connection/port_choice.h"
 #include "window/form_main.h"
 
 #include <QApplication>
 #include <QSettings>
 #include <QStyleFactory>
+#include <QTextStream>
+
+#include <memory>
 
 namespace alarmcfg {
 
-int runProgram(int argc, char **argv, const Edition &edition)
+namespace {
+
+QStringList argumentsOf(int argc, char **argv)
 {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(edition.programName);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+int print(FILE *stream, const QString &text, int exitCode)
+{
+    QTextStream(stream) << text;
+    return exitCode;
+}
+
+int showWindow(const CommandLine &commandLine, const Edition &edition, TrafficLog *trafficLog)
+{
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QSettings settings(QStringLiteral("Veltra"), edition.programName);
     FormMain window(edition);
     assembleWindow(window);
     window.settings = &settings;
     preselectRememberedPort(window);
+    if (!commandLine.port.isEmpty() && !preselectPort(window, commandLine.port))
+        return print(stderr, unknownPortMessage(commandLine.port), usageExitCode);
+    if (trafficLog)
+        trafficLog->observe(*window.modbus1);
+    addConfigurationMenu(window);
     window.show();
     return QApplication::exec();
+}
+
+} // namespace
+
+int runProgram(int argc, char **argv, const Edition &edition)
+{
+    const CommandLine commandLine = parseCommandLine(argumentsOf(argc, argv), edition);
+    switch (commandLine.action) {
+    case CommandLine::Action::Help:
+    case CommandLine::Action::Version: return print(stdout, commandLine.text, 0);
+    case CommandLine::Action::Refused: return print(stderr, commandLine.text, usageExitCode);
+    case CommandLine::Action::Read:
+    case CommandLine::Action::Write: qputenv("QT_QPA_PLATFORM", "offscreen"); break;
+    case CommandLine::Action::Window: break;
+    }
+    std::unique_ptr<TrafficLog> trafficLog;
+    try {
+        if (!commandLine.trafficLog.isEmpty())
+            trafficLog = std::make_unique<TrafficLog>(commandLine.trafficLog);
+    } catch (const TrafficLogError &error) {
+        return print(stderr, error.message() + QLatin1Char('\n'), 1);
+    }
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(edition.programName);
+    if (commandLine.action == CommandLine::Action::Window)
+        return showWindow(commandLine, edition, trafficLog.get());
+    return runWithoutWindow(commandLine, edition, trafficLog.get());
 }
 
 } // namespace alarmcfg

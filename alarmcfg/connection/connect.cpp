@@ -35,6 +35,27 @@ QString deviceName(const FormMain &form)
     return device.isEmpty() ? form.ui.cmbComSel->currentText() : device;
 }
 
+// True when a controller answered and polling runs.
+bool openAndProbe(FormMain &form, const QString &device)
+{
+    applyChosenPort(form);
+    if (!form.modbus1->OpenPort()) {
+        showStatus(form, ConnectStatus::notOpened.arg(device)); // the component has said why
+        return false;
+    }
+    if (probe(form)) {
+        goOnline(form);
+        rememberPort(form);
+        return true;
+    }
+    if (!form.isEnding()) {
+        showStatus(form, ConnectStatus::noController.arg(device));
+        form.showMessage(noControllerMessage);
+        form.modbus1->ClosePort();
+    }
+    return false;
+}
+
 void readEverything(FormMain &form, const QString &device)
 {
     showStatus(form, ConnectStatus::readingAll.arg(device));
@@ -46,23 +67,19 @@ void connectController(FormMain &form)
 {
     const QString device = deviceName(form);
     BusyStep busy(form, ConnectStatus::connecting.arg(device));
-    applyChosenPort(form);
-    if (!form.modbus1->OpenPort()) {
-        showStatus(form, ConnectStatus::notOpened.arg(device)); // the component has said why
-        return;
-    }
-    if (probe(form)) {
-        goOnline(form);
-        rememberPort(form);
+    if (openAndProbe(form, device))
         readEverything(form, device);
-    } else if (!form.isEnding()) {
-        showStatus(form, ConnectStatus::noController.arg(device));
-        form.showMessage(noControllerMessage);
-        form.modbus1->ClosePort();
-    }
 }
 
 } // namespace
+
+void connectWithoutReadBack(FormMain &form)
+{
+    runHandler(form, [&form] {
+        if (!form.IsConnected)
+            openAndProbe(form, deviceName(form));
+    });
+}
 
 void cmdConnect_Click(FormMain &form)
 {

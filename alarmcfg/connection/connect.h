@@ -26,4 +26,8 @@ struct ConnectStatus {
 // IsConnected.
 void cmdConnect_Click(FormMain &form);
 
+// Connects as the button does but without the read-back, for callers that fill the window
+// themselves; does nothing while connected.
+void connectWithoutReadBack(FormMain &form);
+
 } // namespace alarmcfg

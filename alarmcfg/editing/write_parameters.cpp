@@ -40,10 +40,10 @@ struct Request {
     int phoneRow;           // list entry selected while its slot is written; -1 for none
 };
 
-// The requests of one write, or the message that refuses it.
+// The requests of one write, or why it is refused.
 struct PreparedWrite {
     std::vector<Request> requests;
-    std::optional<QString> refusal;
+    std::optional<WriteRefusal> refusal;
 };
 
 QStringList textsOf(const std::vector<QLineEdit *> &boxes, int count)
@@ -116,13 +116,14 @@ std::optional<QString> textRefusal(const QString &text, const WriteStep &step)
     return std::nullopt;
 }
 
-std::optional<QVector<qint16>> numberRegisters(const QStringList &texts)
+// The registers of a numeric block, or the position of the first value out of range.
+std::variant<QVector<qint16>, int> numberRegisters(const QStringList &texts)
 {
     QVector<qint16> values;
-    for (const QString &text : texts) {
-        const std::optional<qint16> value = registerValueOfText(text);
+    for (int k = 0; k < texts.size(); ++k) {
+        const std::optional<qint16> value = registerValueOfText(texts[k]);
         if (!value)
-            return std::nullopt;
+            return k;
         values << *value;
     }
     return values;
@@ -147,13 +148,13 @@ PreparedWrite prepareWrite(const FormMain &form)
         if (const auto *text = std::get_if<QString>(&source)) {
             const QString stored = step.passwordPrefix ? commandText(password, *text) : *text;
             if (auto refusal = textRefusal(stored, step))
-                return {{}, refusal};
+                return {{}, WriteRefusal{*refusal, step.block.field, step.block.index}};
             registers = textToRegisters(stored);
         } else if (const auto *numbers = std::get_if<QStringList>(&source)) {
             auto values = numberRegisters(*numbers);
-            if (!values)
-                return {{}, WriteMessages::numberOutOfRange};
-            registers = *values;
+            if (const int *position = std::get_if<int>(&values))
+                return {{}, WriteRefusal{WriteMessages::numberOutOfRange, step.block.field, *position}};
+            registers = std::get<QVector<qint16>>(values);
         } else {
             registers = std::get<QVector<qint16>>(source);
         }
@@ -163,28 +164,27 @@ PreparedWrite prepareWrite(const FormMain &form)
     return prepared;
 }
 
-bool anyLimitTooLong(const FormMain &form)
+// The first limit box whose text is too long, if the edition limits them.
+std::optional<int> limitTooLong(const FormMain &form)
 {
     const std::optional<int> maxChars = form.edition().limitTextMaxChars;
     if (!maxChars)
-        return false;
-    for (const QLineEdit *box : form.ui.txtAdc)
-        if (characterCount(box->text()) > *maxChars)
-            return true;
-    return false;
+        return std::nullopt;
+    for (int k = 0; k < int(form.ui.txtAdc.size()); ++k)
+        if (characterCount(form.ui.txtAdc[k]->text()) > *maxChars)
+            return k;
+    return std::nullopt;
 }
 
 // The checks that look at the window as a whole, in the order the user meets them.
-std::optional<QString> windowRefusal(const FormMain &form)
+std::optional<WriteRefusal> windowRefusal(const FormMain &form)
 {
-    if (!form.IsConnected)
-        return connectFirstMessage;
     if (form.edition().requiresPhoneNumber && form.ui.lstPhone->count() == 0)
-        return WriteMessages::noPhoneNumber;
-    if (anyLimitTooLong(form))
-        return WriteMessages::limitTooLong;
+        return WriteRefusal{WriteMessages::noPhoneNumber, Field::PhoneSlot, 0};
+    if (const auto limit = limitTooLong(form))
+        return WriteRefusal{WriteMessages::limitTooLong, Field::Limits, *limit};
     if (characterCount(form.ui.txtMiMa->text()) > maxPasswordChars)
-        return WriteMessages::passwordTooLong;
+        return WriteRefusal{WriteMessages::passwordTooLong, std::nullopt, 0};
     return std::nullopt;
 }
 
@@ -262,13 +262,17 @@ void refuse(FormMain &form, const WriteStatus &status, const QString &reason)
 void writeParameters(FormMain &form, const WriteStatus &status)
 {
     BusyStep busy(form, writingStatus);
+    if (!form.IsConnected) {
+        refuse(form, status, connectFirstMessage);
+        return;
+    }
     if (const auto refusal = windowRefusal(form)) {
-        refuse(form, status, *refusal);
+        refuse(form, status, refusal->message);
         return;
     }
     const PreparedWrite prepared = prepareWrite(form);
     if (prepared.refusal) {
-        refuse(form, status, *prepared.refusal);
+        refuse(form, status, prepared.refusal->message);
         return;
     }
     Progress progress(form.ui.ProgressBar1);
@@ -292,6 +296,13 @@ void writeParameters(FormMain &form, const WriteStatus &status)
 void writeWindow(FormMain &form, const WriteStatus &status)
 {
     runHandler(form, [&form, &status] { writeParameters(form, status); });
+}
+
+std::optional<WriteRefusal> valueRefusal(const FormMain &form)
+{
+    if (auto refusal = windowRefusal(form))
+        return refusal;
+    return prepareWrite(form).refusal;
 }
 
 void cmdRelayWrite_Click(FormMain &form)

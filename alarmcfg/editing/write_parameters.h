@@ -1,6 +1,10 @@
 #pragma once
 
+#include "editions/edition.h"
+
 #include <QString>
+
+#include <optional>
 
 namespace alarmcfg {
 
@@ -39,6 +43,18 @@ inline const WriteStatus parameterWriteStatus{QStringLiteral("全部参数已写
 // Writes the window as cmdRelayWrite_Click does; the status line says what it did in `status`'s
 // words.
 void writeWindow(FormMain &form, const WriteStatus &status);
+
+// A value the write refuses and where it is: the block of the refused text or number (for a
+// numeric block, `index` is the value's position in it); no field for the password.
+struct WriteRefusal {
+    QString message;
+    std::optional<Field> field;
+    int index = 0;
+};
+
+// Every check of the write but the connection, in the order the user meets them; nothing when
+// the window's values can be written. Sends nothing. Configuration files reuse it.
+std::optional<WriteRefusal> valueRefusal(const FormMain &form);
 
 // Writes everything the window shows, in the order of the edition's write plan. Every check runs
 // before the first request, so a refused write sends nothing. Ends with one message: success

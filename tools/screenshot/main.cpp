@@ -1,5 +1,6 @@
 // screenshot analog|th <file.png>: the window of one program after start-up, as a PNG.
 #include "app/assembly.h"
+#include "app/config_menu.h"
 #include "window/form_main.h"
 
 #include <QApplication>
@@ -23,6 +24,7 @@ int main(int argc, char **argv)
                                            : alarmcfg::analogEdition();
     alarmcfg::FormMain window(edition);
     alarmcfg::assembleWindow(window);
+    alarmcfg::addConfigurationMenu(window);
     window.show();
     int status = 1;
     // Grab once the window has been laid out and painted.

@@ -1,0 +1,154 @@
+#include "app/headless_run.h"
+
+#include "app/assembly.h"
+#include "app/config_file.h"
+#include "app/traffic_log.h"
+#include "connection/connect.h"
+#include "connection/handler_guard.h"
+#include "connection/port_choice.h"
+#include "connection/read_sequence.h"
+#include "editing/write_parameters.h"
+#include "editions/plan_builders.h"
+#include "model/command_text.h"
+#include "model/register_text.h"
+#include "window/form_main.h"
+
+#include "modbus/modbus.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTextStream>
+
+#include <optional>
+
+namespace alarmcfg {
+
+namespace {
+
+constexpr int failureExitCode = 1;
+
+// The hidden window, its messages and the progress on standard error, one line each.
+class HiddenWindow {
+public:
+    HiddenWindow(const CommandLine &commandLine, const Edition &edition, TrafficLog *trafficLog)
+        : form(edition)
+        , err_(stderr)
+        , programName_(edition.programName)
+    {
+        assembleWindow(form);
+        form.setMessageSink([this](const QString &text) {
+            lastMessage = text;
+            report(text);
+        });
+        form.setProgramEnd([] {}); // isEnding() now holds: nothing more is sent
+        if (trafficLog)
+            trafficLog->observe(*form.modbus1);
+        if (!preselectPort(form, commandLine.port))
+            portRefusal_ = unknownPortMessage(commandLine.port).trimmed();
+    }
+
+    void report(const QString &line) { err_ << programName_ << ": " << line << Qt::endl; }
+
+    // Probes first, as connecting does; a missing port, a silent controller or an old firmware
+    // has said why when this is false.
+    bool connect()
+    {
+        if (portRefusal_) {
+            report(*portRefusal_);
+            return false;
+        }
+        report(QStringLiteral("连接 %1").arg(form.ui.cmbComSel->currentText()));
+        connectWithoutReadBack(form);
+        return form.IsConnected;
+    }
+
+    FormMain form;
+    QString lastMessage;
+
+private:
+    QTextStream err_;
+    QString programName_;
+    std::optional<QString> portRefusal_;
+};
+
+// Reads one all-on/all-off command slot into its box as the read-back shows relay commands (the
+// command without its password). True when the controller answered.
+bool readAllCommand(FormMain &form, const RegisterBlock &slot)
+{
+    std::optional<QString> stored;
+    const auto connection = QObject::connect(
+        form.modbus1, &modbus::FC03ReadHoldingRegisterRespond4X, &form,
+        [&](qint16, qint16, qint16 &, qint16 startAddress, QVector<qint16> &data, qint16 count) {
+            if (startAddress == slot.address)
+                stored = registersToText(data.first(qBound(0, int(count), int(data.size()))));
+        },
+        Qt::DirectConnection);
+    readBlock(form, {slot.field, slot.index, slot.address, plan::textReadRegisters});
+    QObject::disconnect(connection);
+    if (stored)
+        form.ui.txtAllCmd.at(slot.index)->setText(untilFirstNul(splitCommand(*stored).command));
+    return stored.has_value();
+}
+
+// The window's read-back leaves out the all-on and all-off commands, which it only writes; a file
+// must carry them, so that writing it reproduces the controller.
+bool readAllCommands(FormMain &form)
+{
+    bool answered = true;
+    for (const WriteStep &step : form.edition().writePlan)
+        if (step.block.field == Field::AllCommand && !form.isEnding())
+            answered = readAllCommand(form, step.block) && answered;
+    return answered;
+}
+
+// True when every read was answered and the connection still stands.
+bool readBack(HiddenWindow &window)
+{
+    window.report(QStringLiteral("读取全部参数"));
+    FormMain &form = window.form;
+    bool answered = false;
+    runHandler(form, [&] { answered = runReadSequence(form, form.edition().readBack) && readAllCommands(form); });
+    return answered && form.IsConnected;
+}
+
+int readIntoFile(HiddenWindow &window, const QString &path)
+{
+    if (!window.connect())
+        return failureExitCode;
+    if (!readBack(window)) {
+        window.report(QStringLiteral("控制器没有回答全部读取请求，未保存 %1").arg(path));
+        return failureExitCode;
+    }
+    saveConfiguration(window.form, path);
+    window.report(QStringLiteral("已保存 %1").arg(path));
+    return 0;
+}
+
+// The file is checked in full before the port is opened, so a bad file sends nothing.
+int writeFromFile(HiddenWindow &window, const QString &path)
+{
+    window.report(QStringLiteral("检查 %1").arg(path));
+    openConfiguration(window.form, path);
+    if (!window.connect())
+        return failureExitCode;
+    window.report(QStringLiteral("写入全部参数"));
+    cmdRelayWrite_Click(window.form);
+    return window.lastMessage == WriteMessages::succeeded ? 0 : failureExitCode;
+}
+
+} // namespace
+
+int runWithoutWindow(const CommandLine &commandLine, const Edition &edition, TrafficLog *trafficLog)
+{
+    HiddenWindow window(commandLine, edition, trafficLog);
+    try {
+        if (commandLine.action == CommandLine::Action::Read)
+            return readIntoFile(window, commandLine.file);
+        return writeFromFile(window, commandLine.file);
+    } catch (const ConfigFileError &error) {
+        window.report(error.message());
+        return failureExitCode;
+    }
+}
+
+} // namespace alarmcfg
