@@ -1,5 +1,7 @@
 #include "posix_serial_port.h"
 
+#include "system_serial_port.h"
+
 #include <QFile>
 #include <QStringList>
 
@@ -329,4 +331,9 @@ SerialPort::Clock::duration PosixSerialPort::characterTime() const
     const int bits = 1 + settings_.dataBits + (settings_.parity == 'n' ? 0 : 1) + settings_.stopBits;
     return std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(double(bits) / settings_.speed));
+}
+
+std::unique_ptr<SerialPort> makeSystemSerialPort()
+{
+    return std::make_unique<PosixSerialPort>();
 }
