@@ -10,7 +10,7 @@
 #include <windows.h>
 
 // Runs on Windows, or under Wine with scripts/windows: COM7 is alarmsim (started with
-// "--baud 9600 --fault silent --at 100"), COM8 a device that is no serial port, COM9 absent.
+// "--baud 9600 --fault silent --at 100"), COM8 a device that is no serial port, COM99 absent.
 
 namespace {
 
@@ -58,7 +58,7 @@ private slots:
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("settings");
         QTest::addColumn<int>("reason");
-        QTest::newRow("no such port") << 9 << "9600,n,8,1" << int(PortFailure::NotFound);
+        QTest::newRow("no such port") << 99 << "9600,n,8,1" << int(PortFailure::NotFound);
         QTest::newRow("port 0") << 0 << "9600,n,8,1" << int(PortFailure::NotFound);
         QTest::newRow("not a serial port") << 8 << "9600,n,8,1" << int(PortFailure::NotSerialPort);
         QTest::newRow("speed outside the list")
