@@ -1,9 +1,8 @@
 #include "register_text.h"
 
-#include <modbus/conversion.h>
+#include "gbk_codec.h"
 
-#include <QStringDecoder>
-#include <QStringEncoder>
+#include <modbus/conversion.h>
 
 #include <limits>
 #include <stdexcept>
@@ -11,14 +10,6 @@
 namespace alarmcfg {
 
 namespace {
-
-constexpr const char *codePage = "GBK";
-
-QString decodeGbk(QByteArrayView bytes)
-{
-    QStringDecoder decoder(codePage);
-    return decoder.decode(bytes);
-}
 
 // Decodes the bytes between two zero bytes. The segment is decoded with a trailing zero byte so
 // that a dangling lead byte turns into a replacement character instead of being swallowed.
@@ -30,22 +21,6 @@ QString decodeSegment(QByteArrayView segment)
     if (text.endsWith(QChar(0)))
         text.chop(1);
     return text;
-}
-
-struct Encoded {
-    QByteArray bytes;
-    bool lossless;
-};
-
-// The encoder substitutes "?" for what GBK lacks and flags it. A high surrogate at the very end
-// would wait for its partner and vanish unflagged, so it becomes "?" like any lone surrogate.
-Encoded encodeGbk(const QString &text)
-{
-    QStringEncoder encoder(codePage, QStringConverter::Flag::Stateless);
-    QByteArray bytes = encoder.encode(text);
-    if (!text.isEmpty() && text.back().isHighSurrogate())
-        bytes.append('?');
-    return {bytes, !encoder.hasError()};
 }
 
 } // namespace

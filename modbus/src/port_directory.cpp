@@ -123,6 +123,13 @@ SerialDevice PortDirectory::port(int number) const
     const QString configured = qEnvironmentVariable(variable.toLatin1().constData());
     if (!configured.isEmpty())
         return {configured, QStringLiteral("环境变量 ") + variable};
+#ifdef Q_OS_WIN
+    // Windows numbers its ports itself.
+    if (number >= 1)
+        return {QStringLiteral("COM%1").arg(number), QStringLiteral("Windows 串口")};
+    return {};
+#else
     const QList<SerialDevice> present = devices();
     return number >= 1 && number <= present.size() ? present[number - 1] : SerialDevice{};
+#endif
 }

@@ -1,7 +1,9 @@
 #include "posix_serial_port.h"
 
+#include "line_settings.h"
 #include "linux_line.h"
 #include "modbus/port_directory.h"
+#include "system_serial_port.h"
 
 #include <QFile>
 #include <QStringList>
@@ -19,16 +21,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Speeds the controllers run at; every one is set exactly through the Linux line controls.
-const int supportedSpeeds[] = {1200,  2400,  4800,   9600,   14400,  19200,  28800,
-                               38400, 56000, 57600, 115200, 128000, 230400, 256000};
-
-bool isSupportedSpeed(int bitsPerSecond)
-{
-    return std::find(std::begin(supportedSpeeds), std::end(supportedSpeeds), bitsPerSecond)
-           != std::end(supportedSpeeds);
-}
 
 tcflag_t dataBitsFlag(int dataBits)
 {
@@ -86,15 +78,6 @@ const OpenFailure openFailures[] = {
     fail(QStringLiteral("串口设备 %1 已断开").arg(path));
 }
 
-int settingsNumber(const QString &field, const QString &text)
-{
-    bool ok = false;
-    const int number = field.toInt(&ok);
-    if (!ok)
-        fail(QStringLiteral("不支持的串口设置 \"%1\"").arg(text));
-    return number;
-}
-
 constexpr int writeStallMilliseconds = 2000;
 // VMIN is one byte wide.
 constexpr int largestWakeCount = 255;
@@ -113,24 +96,6 @@ PosixSerialPort::~PosixSerialPort()
         giveBack();
 }
 
-PosixSerialPort::LineSettings PosixSerialPort::parseSettings(const QString &text)
-{
-    const QStringList fields = text.split(QLatin1Char(','));
-    if (fields.size() != 4 || fields[1].size() != 1)
-        fail(QStringLiteral("不支持的串口设置 \"%1\"").arg(text));
-    LineSettings settings;
-    settings.speed = settingsNumber(fields[0], text);
-    settings.parity = fields[1].toLower().at(0).toLatin1();
-    settings.dataBits = settingsNumber(fields[2], text);
-    settings.stopBits = settingsNumber(fields[3], text);
-    const bool valid = (settings.parity == 'n' || settings.parity == 'o' || settings.parity == 'e')
-                       && settings.dataBits >= 5 && settings.dataBits <= 8
-                       && (settings.stopBits == 1 || settings.stopBits == 2);
-    if (!valid)
-        fail(QStringLiteral("不支持的串口设置 \"%1\"").arg(text));
-    return settings;
-}
-
 void PosixSerialPort::setBufferSizes(int inputBytes, int /*outputBytes: the kernel queues output*/)
 {
     inputCapacity_ = inputBytes;
@@ -147,7 +112,7 @@ void PosixSerialPort::discardInput()
 
 void PosixSerialPort::setSettings(const QString &settings)
 {
-    settings_ = parseSettings(settings);
+    settings_ = parseLineSettings(settings);
 }
 
 void PosixSerialPort::setPortNumber(int number)
@@ -235,7 +200,7 @@ void PosixSerialPort::applyLineSettings(termios &tio, const LineSettings &settin
 // A driver that cannot run at the speed refuses it or settles on another one.
 void PosixSerialPort::setSpeed() const
 {
-    if (!isSupportedSpeed(settings_.speed) || !linux_line::setExactSpeed(fd_, settings_.speed)
+    if (!isListedSpeed(settings_.speed) || !linux_line::setExactSpeed(fd_, settings_.speed)
         || linux_line::exactSpeed(fd_) != settings_.speed)
         failUnsupportedSpeed(path_, settings_.speed);
 }
@@ -382,4 +347,9 @@ void PosixSerialPort::sleepUntilReadable(Clock::time_point deadline)
         failLost(path_);
     if (ready > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)))
         failLost(path_);
+}
+
+std::unique_ptr<SerialPort> makeSystemSerialPort()
+{
+    return std::make_unique<PosixSerialPort>();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "line_settings.h"
 #include "modbus/serial_port.h"
 #include "parity_mark_decoder.h"
 
@@ -13,13 +14,6 @@
 // say why in Chinese, naming the device path.
 class PosixSerialPort : public SerialPort {
 public:
-    struct LineSettings {
-        int speed = 9600;
-        char parity = 'n';
-        int dataBits = 8;
-        int stopBits = 1;
-    };
-
     PosixSerialPort() = default;
     ~PosixSerialPort() override;
     PosixSerialPort(const PosixSerialPort &) = delete;
@@ -40,9 +34,6 @@ public:
     void waitForInput(Clock::time_point deadline) override;
     void waitForReply(Clock::time_point deadline, int expectedBytes) override;
 
-    // "9600,n,8,1" -> settings; throws SerialPortError for a text of another form. The speed is
-    // checked on open, where the device is known.
-    static LineSettings parseSettings(const QString &text);
     // Raw mode with the character frame of `settings`; the speed is set apart.
     static void applyLineSettings(termios &tio, const LineSettings &settings);
 

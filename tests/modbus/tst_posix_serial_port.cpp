@@ -306,7 +306,7 @@ private slots:
         QCOMPARE(bool(onTerminal.c_cflag & PARODD), parity == 1);
         QCOMPARE(bool(onTerminal.c_cflag & CSTOPB), stopBits == 2);
         termios handed{};
-        PosixSerialPort::applyLineSettings(handed, PosixSerialPort::parseSettings(c.component.settingsText()));
+        PosixSerialPort::applyLineSettings(handed, parseLineSettings(c.component.settingsText()));
         QCOMPARE(bool(handed.c_cflag & PARENB), parity != 0);
         QCOMPARE(bool(handed.c_cflag & PARODD), parity == 1);
         QCOMPARE(handed.c_cflag & CSIZE, dataBits == 7 ? tcflag_t(CS7) : tcflag_t(CS8));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "modbus/comm_error.h"
+#include "modbus/export.h"
 #include "modbus/property_bag.h"
 #include "modbus/serial_port.h"
 #include "modbus/settings.h"
@@ -24,7 +25,7 @@
 // negative address or count or a byte count that no longer fits, std::out_of_range for an array
 // that is too short. A port that fails while a reply is awaited ends the call with
 // SerialPortError; CommStatus then stays 1000 until ClosePort.
-class modbus : public QObject {
+class MODBUS_EXPORT modbus : public QObject {
     Q_OBJECT
     Q_PROPERTY(int StopBit READ StopBit WRITE setStopBit)
     Q_PROPERTY(qint16 RespondTimeOut READ RespondTimeOut WRITE setRespondTimeOut)

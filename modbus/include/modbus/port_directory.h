@@ -10,9 +10,9 @@ struct SerialDevice {
     QString description; // the USB adapter (vendor, product, serial number) or the kind of port
 };
 
-// Which device each numbered port (COM1, COM2, ...) opens on a Linux machine. Port n is the device
-// named by the environment variable MODBUS_COM<n> when it is set; otherwise the n-th serial
-// device present: USB serial adapters (ttyUSB) first, then USB modems and adapters of the
+// Which device each numbered port (COM1, COM2, ...) opens; on Windows port n is COMn itself. On
+// Linux port n is the device named by the environment variable MODBUS_COM<n> when it is set;
+// otherwise the n-th serial device present: USB serial adapters (ttyUSB) first, then USB modems and adapters of the
 // communication class (ttyACM), each kind in /dev/serial/by-id order, so that an adapter keeps its
 // number when it is plugged in again, and by device number where udev made no link; then the
 // built-in ports (ttyS) that have a UART behind them.

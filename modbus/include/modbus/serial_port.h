@@ -6,14 +6,24 @@
 #include <chrono>
 #include <stdexcept>
 
-// The serial port as the Modbus master needs it. A POSIX termios backend does the real work;
-// tests script a fake one.
+// The serial port as the Modbus master needs it. A POSIX termios backend (Linux) or a Win32 one
+// (Windows) does the real work; tests script a fake one.
+
+// Why a port could not be used, as far as a backend can tell; a message for the user builds on it.
+enum class PortFailure { Other, NotFound, AccessDenied, InUse, NotSerialPort, SettingsRefused };
 
 // Any failure of the port itself: missing device, device in use, refused settings, unplugged
 // while a reply is awaited. The text says why, in Chinese, for the user (UTF-8).
 class SerialPortError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit SerialPortError(const std::string &what, PortFailure reason = PortFailure::Other)
+        : std::runtime_error(what), reason_(reason)
+    {
+    }
+    PortFailure reason() const { return reason_; }
+
+private:
+    PortFailure reason_;
 };
 
 // The latest communication event, as far as the reply wait cares.
