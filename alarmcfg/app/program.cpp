@@ -13,11 +13,28 @@
 #include <QStyleFactory>
 #include <QTextStream>
 
+#include <cstdio>
 #include <memory>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace alarmcfg {
 
 namespace {
+
+// A Windows window program has no console of its own: when started from one, it answers there,
+// so --help, --version, --read and --write print where the user typed them.
+void useParentConsole()
+{
+#ifdef Q_OS_WIN
+    if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+        (void)!std::freopen("CONOUT$", "w", stdout);
+        (void)!std::freopen("CONOUT$", "w", stderr);
+    }
+#endif
+}
 
 QStringList argumentsOf(int argc, char **argv)
 {
@@ -54,6 +71,7 @@ int showWindow(const CommandLine &commandLine, const Edition &edition, TrafficLo
 
 int runProgram(int argc, char **argv, const Edition &edition)
 {
+    useParentConsole();
     const CommandLine commandLine = parseCommandLine(argumentsOf(argc, argv), edition);
     switch (commandLine.action) {
     case CommandLine::Action::Help:
