@@ -1,3 +1,4 @@
+#include "component_events.h"
 #include "device_tree.h"
 #include "frames.h"
 #include "message_recorder.h"
@@ -125,22 +126,12 @@ int openFailsWith(const QString &path, const QString &reason)
 }
 
 // The component on the pseudo-terminal's slave side, as port 7.
-struct Connected {
+struct Connected : ComponentEvents {
     explicit Connected(const PseudoTerminal &pty)
     {
         qputenv("MODBUS_COM7", pty.path.toLocal8Bit());
         component.setCommPort(portNumber);
-        QObject::connect(&component, &modbus::FC03ReadHoldingRegisterRespond4X,
-                         [this](qint16, qint16, qint16 &, qint16, QVector<qint16> &data, qint16) {
-                             registers = data;
-                         });
-        QObject::connect(&component, &modbus::CommPortEventError,
-                         [this](qint16, qint16 error) { errors.append(error); });
     }
-    modbus component;
-    MessageRecorder messages{component};
-    QVector<qint16> registers;
-    QList<int> errors;
 };
 
 } // namespace

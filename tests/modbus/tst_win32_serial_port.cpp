@@ -1,4 +1,4 @@
-#include "message_recorder.h"
+#include "component_events.h"
 #include "modbus/modbus.h"
 #include "win32_serial_port.h"
 
@@ -29,22 +29,12 @@ std::chrono::milliseconds processorTime()
 }
 
 // The component on the simulator's port, with what its events reported.
-struct Connected {
+struct Connected : ComponentEvents {
     Connected()
     {
         component.setCommPort(simulatorPort);
         component.setRespondTimeOut(1000);
-        QObject::connect(&component, &modbus::FC03ReadHoldingRegisterRespond4X,
-                         [this](qint16, qint16, qint16 &, qint16, QVector<qint16> &data, qint16) {
-                             registers = data;
-                         });
-        QObject::connect(&component, &modbus::CommPortEventError,
-                         [this](qint16, qint16 error) { errors.append(error); });
     }
-    modbus component;
-    MessageRecorder messages{component};
-    QVector<qint16> registers;
-    QList<int> errors;
 };
 
 } // namespace
