@@ -61,6 +61,8 @@ void addConfigurationMenu(FormMain &form, FileChooser choose)
     addFileAction(form, bar, choose, FileChoice::Save);
     addFileAction(form, bar, choose, FileChoice::Open);
     form.layout()->setMenuBar(bar);
+    // The bar takes height from the groups: the window grows by it, so they need not scroll.
+    form.resize(form.sizeHint());
 }
 
 } // namespace alarmcfg

@@ -6,6 +6,7 @@
 #include "modbus/modbus.h"
 
 #include <QApplication>
+#include <QLayout>
 #include <QMessageBox>
 #include <QScreen>
 #include <QScrollArea>
@@ -64,10 +65,12 @@ void FormMain::keepGroupsWhole()
     groups->setMinimumSize(outline.expandedTo(groups->minimumSizeHint()));
 }
 
-// The whole groups with the status line below them.
+// The whole groups with the status line below them and a menu bar, when there is one, above.
 QSize FormMain::sizeHint() const
 {
-    return ui.clientArea->widget()->minimumSize() + QSize(0, ui.StatusBar1->sizeHint().height());
+    const QWidget *menuBar = layout() ? layout()->menuBar() : nullptr;
+    const int bars = ui.StatusBar1->sizeHint().height() + (menuBar ? menuBar->sizeHint().height() : 0);
+    return ui.clientArea->widget()->minimumSize() + QSize(0, bars);
 }
 
 void FormMain::showMessage(const QString &text)

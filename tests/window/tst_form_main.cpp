@@ -1,3 +1,4 @@
+#include "app/config_menu.h"
 #include "device_tree.h"
 #include "edition_named.h"
 #include "form_rig.h"
@@ -623,6 +624,7 @@ void TestFormMain::defaultSizeFitsALaptop()
     const QFont applicationFont = QApplication::font();
     QApplication::setFont(pictureFont);
     FormRig rig(editionNamed(edition));
+    addConfigurationMenu(*rig.form); // as the program shows it
     QApplication::setFont(applicationFont);
     const QSize defaultSize = rig.form->size();
     QVERIFY2(defaultSize.boundedTo(largest) == defaultSize, qPrintable(QStringLiteral("%1 x %2")
@@ -639,6 +641,9 @@ void TestFormMain::defaultSizeFitsALaptop()
 
     rig.form->resize(defaultSize);
     QTRY_COMPARE(rig.form->size(), defaultSize);
+    // At its default size nothing scrolls.
+    QTRY_COMPARE(rig.form->ui.clientArea->viewport()->size().expandedTo(groups->minimumSize()),
+                 rig.form->ui.clientArea->viewport()->size());
     QTRY_VERIFY2(clippedTexts(rig.form.get()).isEmpty(),
                  qPrintable(clippedTexts(rig.form.get()).join(QLatin1Char('\n'))));
 }
