@@ -4,6 +4,8 @@
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 
+#include <cstring>
+
 namespace linux_line {
 
 bool setExactSpeed(int fd, int bitsPerSecond)
@@ -45,6 +47,25 @@ void restoreDriverFlags(int fd, int flags)
         return;
     serial.flags = flags;
     ::ioctl(fd, TIOCSSERIAL, &serial);
+}
+
+static_assert(sizeof(termios2) <= sizeof(TerminalSettings::bytes));
+
+std::optional<TerminalSettings> terminalSettings(int fd)
+{
+    termios2 tio{};
+    if (::ioctl(fd, TCGETS2, &tio) != 0)
+        return std::nullopt;
+    TerminalSettings settings;
+    std::memcpy(settings.bytes.data(), &tio, sizeof tio);
+    return settings;
+}
+
+void restoreTerminalSettings(int fd, const TerminalSettings &settings)
+{
+    termios2 tio{};
+    std::memcpy(&tio, settings.bytes.data(), sizeof tio);
+    ::ioctl(fd, TCSETS2, &tio);
 }
 
 } // namespace linux_line

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <optional>
 
 // Line controls only Linux offers. Their kernel headers clash with <termios.h>, so they live in a
@@ -19,5 +21,16 @@ int exactSpeed(int fd);
 // setting or refuses it (a pseudo-terminal, a built-in UART).
 std::optional<int> requestLowLatency(int fd);
 void restoreDriverFlags(int fd, int flags);
+
+// The terminal's whole settings (termios2, the exact speeds included), kept opaque here because
+// the structure cannot be named beside <termios.h>.
+struct TerminalSettings {
+    std::array<std::byte, 64> bytes{};
+    friend bool operator==(const TerminalSettings &, const TerminalSettings &) = default;
+};
+// None when the settings cannot be read.
+std::optional<TerminalSettings> terminalSettings(int fd);
+// Puts them back at once; a device that is gone is left as it is.
+void restoreTerminalSettings(int fd, const TerminalSettings &settings);
 
 } // namespace linux_line

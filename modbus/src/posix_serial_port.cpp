@@ -146,6 +146,7 @@ void PosixSerialPort::open()
         failToOpen(path);
     fd_ = fd;
     path_ = path;
+    foundSettings_ = linux_line::terminalSettings(fd_);
     try {
         lockExclusively();
         configureTerminal();
@@ -205,14 +206,18 @@ void PosixSerialPort::setSpeed() const
         failUnsupportedSpeed(path_, settings_.speed);
 }
 
-// Exclusive mode and the driver's flags belong to the device, not to this descriptor: exclusive
-// mode left set locks out every later program that is not root. False when the close failed.
+// Exclusive mode, the driver's flags and the terminal settings belong to the device, not to this
+// descriptor: exclusive mode left set locks out every later program that is not root, and our
+// VMIN, parity marking and speed would break the next program that relies on the defaults.
+// False when the close failed.
 bool PosixSerialPort::giveBack() noexcept
 {
     const int fd = std::exchange(fd_, -1);
     if (driverFlags_)
         linux_line::restoreDriverFlags(fd, *std::exchange(driverFlags_, std::nullopt));
     ::ioctl(fd, TIOCNXCL);
+    if (foundSettings_)
+        linux_line::restoreTerminalSettings(fd, *std::exchange(foundSettings_, std::nullopt));
     return ::close(fd) == 0 || errno == EINTR;
 }
 

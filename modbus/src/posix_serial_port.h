@@ -1,6 +1,7 @@
 #pragma once
 
 #include "line_settings.h"
+#include "linux_line.h"
 #include "modbus/serial_port.h"
 #include "parity_mark_decoder.h"
 
@@ -52,6 +53,7 @@ private:
     QString path_;
     int wakeCount_ = 1; // VMIN of the terminal
     std::optional<int> driverFlags_;
+    std::optional<linux_line::TerminalSettings> foundSettings_; // as the device was before open
     int portNumber_ = 1;
     QString devicePath_; // empty: port portNumber_
     LineSettings settings_;

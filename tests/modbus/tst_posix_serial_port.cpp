@@ -263,7 +263,8 @@ private slots:
     }
 
     // The speed is read back exactly (termios2). A pseudo-terminal forces 8 data bits without
-    // parity whatever it is asked, so those two are checked on what the port hands it.
+    // parity whatever it is asked, so those two are checked on what the port hands it. Closing
+    // hands the terminal back with the settings it was found with.
     void lineSettingsReachTheTerminal_data()
     {
         QTest::addColumn<int>("baud");
@@ -285,6 +286,8 @@ private slots:
         QFETCH(int, dataBits);
         QFETCH(int, stopBits);
         PseudoTerminal pty;
+        const auto found = linux_line::terminalSettings(pty.slave);
+        QVERIFY(found);
         Connected c(pty);
         c.component.setBaudRate(baud);
         c.component.setParity(parity);
@@ -301,6 +304,9 @@ private slots:
         QCOMPARE(bool(handed.c_cflag & PARENB), parity != 0);
         QCOMPARE(bool(handed.c_cflag & PARODD), parity == 1);
         QCOMPARE(handed.c_cflag & CSIZE, dataBits == 7 ? tcflag_t(CS7) : tcflag_t(CS8));
+        QVERIFY(linux_line::terminalSettings(pty.slave) != found);
+        c.component.ClosePort();
+        QVERIFY(linux_line::terminalSettings(pty.slave) == found);
     }
 
     // The reason stands on the message's second line; %1 is the device path.
@@ -319,6 +325,7 @@ private slots:
         QFETCH(int, baud);
         QFETCH(QString, reason);
         const PseudoTerminal pty;
+        const auto found = linux_line::terminalSettings(pty.slave);
         const QString path = device.isEmpty() ? pty.path : QString::fromLatin1(device);
         qputenv("MODBUS_COM8", path.toLocal8Bit());
         modbus component;
@@ -329,6 +336,7 @@ private slots:
         QCOMPARE(messages.texts, QStringList{modbus::portErrorMessage + '\n' + reason.arg(path)});
         QCOMPARE(component.FC03_ReadHoldingRegister_4X(1, 0, 1), false);
         QCOMPARE(messages.texts.last(), modbus::sendErrorMessage);
+        QVERIFY(linux_line::terminalSettings(pty.slave) == found); // a failed open changes nothing
     }
 
     // Exclusive mode is cleared on close: a user who is not root connects, disconnects and
