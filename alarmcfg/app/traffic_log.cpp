@@ -11,13 +11,14 @@ QString hexOrDash(const QByteArray &bytes)
     return bytes.isEmpty() ? QStringLiteral("-") : QString::fromLatin1(bytes.toHex(' ').toUpper());
 }
 
-QString resultOf(const RequestOutcome &outcome)
+QString resultOf(const RequestOutcome &outcome, const QString &portFailure)
 {
     switch (outcome.kind) {
     case RequestOutcome::Kind::Answered: return QStringLiteral("ok");
     case RequestOutcome::Kind::Failed: return QStringLiteral("error %1").arg(qint16(outcome.error));
     case RequestOutcome::Kind::Busy: return QStringLiteral("busy");
     case RequestOutcome::Kind::NotSent: return QStringLiteral("not sent");
+    case RequestOutcome::Kind::PortFailed: return QStringLiteral("port failed: %1").arg(portFailure);
     }
     return QStringLiteral("unknown");
 }
@@ -40,15 +41,16 @@ TrafficLog::TrafficLog(const QString &path)
 void TrafficLog::observe(modbus &component)
 {
     component.setTrafficObserver(
-        [this](const QByteArray &request, const QByteArray &reply, const RequestOutcome &outcome) {
-            append(lineFor(QDateTime::currentDateTimeUtc(), request, reply, outcome));
+        [this, &component](const QByteArray &request, const QByteArray &reply, const RequestOutcome &outcome) {
+            append(lineFor(QDateTime::currentDateTimeUtc(), request, reply, outcome, component.lastPortFailure()));
         });
 }
 
-QString TrafficLog::lineFor(
-    const QDateTime &time, const QByteArray &request, const QByteArray &reply, const RequestOutcome &outcome)
+QString TrafficLog::lineFor(const QDateTime &time, const QByteArray &request, const QByteArray &reply,
+                            const RequestOutcome &outcome, const QString &portFailure)
 {
-    return QStringList{time.toString(Qt::ISODateWithMs), hexOrDash(request), hexOrDash(reply), resultOf(outcome)}
+    return QStringList{time.toString(Qt::ISODateWithMs), hexOrDash(request), hexOrDash(reply),
+                       resultOf(outcome, portFailure)}
         .join(QLatin1Char('\t'));
 }
 

@@ -32,9 +32,9 @@ public:
     void observe(modbus &component);
 
     // "time<TAB>request<TAB>reply<TAB>result": UTC time to the millisecond, bytes in hex ("-" for
-    // none), "ok", "error 1000", "busy" or "not sent".
-    static QString lineFor(
-        const QDateTime &time, const QByteArray &request, const QByteArray &reply, const RequestOutcome &outcome);
+    // none), "ok", "error 1000", "busy", "not sent" or "port failed: " and the port's reason.
+    static QString lineFor(const QDateTime &time, const QByteArray &request, const QByteArray &reply,
+                           const RequestOutcome &outcome, const QString &portFailure = {});
 
 private:
     void append(const QString &line);

@@ -53,6 +53,7 @@ struct modbus::Private {
         modbus_frame::Verdict verdict;
     };
     Received receiveReply(const modbus_frame::ReplyShape &shape);
+    Received receiveReplyOrReportCutOff(const QByteArray &request, const modbus_frame::ReplyShape &shape);
     void endWithError(CommErrorCode code);
     bool finish(RequestOutcome outcome);
     void observe(const QByteArray &request, const QByteArray &reply,

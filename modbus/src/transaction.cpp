@@ -145,7 +145,7 @@ std::optional<QByteArray> modbus::Private::transact(const std::optional<QByteArr
         failSend(request.value_or(QByteArray()));
         return std::nullopt;
     }
-    const Received received = receiveReply(shape);
+    const Received received = receiveReplyOrReportCutOff(*request, shape);
     const CommErrorCode error = received.verdict.error;
     if (error == CommErrorCode::None) {
         observe(*request, received.bytes, answered);
@@ -236,6 +236,22 @@ modbus::Private::Received modbus::Private::receiveReply(const modbus_frame::Repl
     const int counted = port->bytesWaiting();
     const QByteArray bytes = port->takeAll();
     return {bytes, modbus_frame::checkReply(bytes, counted, shape)};
+}
+
+// A port that fails under the wait ends the call with its error, but the request did go out: the
+// observer still hears of it, with the port's reason.
+modbus::Private::Received modbus::Private::receiveReplyOrReportCutOff(const QByteArray &request,
+                                                                      const modbus_frame::ReplyShape &shape)
+{
+    try {
+        return receiveReply(shape);
+    } catch (const SerialPortError &e) {
+        portFailure = QString::fromUtf8(e.what());
+        const RequestOutcome cutOff{Kind::PortFailed, CommErrorCode::None};
+        observe(request, {}, cutOff);
+        finish(cutOff);
+        throw;
+    }
 }
 
 void modbus::Private::endWithError(CommErrorCode code)

@@ -174,6 +174,9 @@ private slots:
         rig.port->expect({{}, {}, FakeSerialPort::Milliseconds(10)});
         QVERIFY_THROWS_EXCEPTION(SerialPortError, rig.component.FC03_ReadHoldingRegister_4X(1, 0, 1));
         QCOMPARE(rig.component.CommStatus(), qint16(1000));
+        QCOMPARE(rig.traffic.size(), 1); // the cut-off request is reported with the port's reason
+        QCOMPARE(rig.traffic[0].outcome.kind, RequestOutcome::Kind::PortFailed);
+        QVERIFY(!rig.component.lastPortFailure().isEmpty());
         rig.port->written.clear();
         QCOMPARE(issue(rig.component, call), false);
         QCOMPARE(rig.messages.texts, QStringList{modbus::busyMessage});

@@ -21,6 +21,8 @@ struct RequestOutcome {
         Busy,      // refused while another request was running (the busy message was shown)
         Failed,    // sent; CommPortEventError was raised with `error`
         Answered,  // sent; the reply passed every check and its reply event was raised
+        PortFailed, // sent; the port itself failed while the reply was awaited (no event; the call
+                    // threw SerialPortError, and lastPortFailure() says why)
     };
     Kind kind = Kind::NotSent;
     CommErrorCode error = CommErrorCode::None;

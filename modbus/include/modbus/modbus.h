@@ -106,7 +106,7 @@ public:
     void setMessageSink(MessageSink sink);
     void setTrafficObserver(TrafficObserver observer);
 
-    // How the latest request call that returned ended (a call that threw leaves it unchanged).
+    // How the latest request call ended (a call refused for its arguments leaves it unchanged).
     // After a call made inside an event, it is that call's; the outer call sets its own on return.
     RequestOutcome lastRequestOutcome() const;
 
