@@ -8,14 +8,14 @@
 
 namespace alarmcfg {
 
-void runHandler(FormMain &form, const std::function<void()> &handler)
+void runHandler(FormMain &form, const std::function<void()> &handler, const QString &cutShort)
 {
     if (form.isEnding())
         return;
     try {
         handler();
     } catch (const SerialPortError &e) {
-        dropConnection(form, connectionLostMessage(QString::fromUtf8(e.what())));
+        dropConnection(form, connectionLostMessage(QString::fromUtf8(e.what()), cutShort));
     }
 }
 

@@ -50,9 +50,11 @@ void goOffline(FormMain &form)
     showStatus(form, disconnectedStatus);
 }
 
-QString connectionLostMessage(const QString &reason)
+QString connectionLostMessage(const QString &reason, const QString &cutShort)
 {
-    return reason.isEmpty() ? portFailureMessage : portFailureMessage + QLatin1Char('\n') + reason;
+    QStringList lines{portFailureMessage, cutShort, reason};
+    lines.removeAll(QString());
+    return lines.join(QLatin1Char('\n'));
 }
 
 void dropConnection(FormMain &form, const QString &message)

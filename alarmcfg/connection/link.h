@@ -16,8 +16,9 @@ inline const QString connectedCaption = QStringLiteral("断开");
 inline const QString disconnectedStatus = QStringLiteral("已断开连接");
 inline const QString linkLostStatus = QStringLiteral("连接已中断：%1");
 
-// The lost-connection message, with the port's reason on a second line when there is one.
-QString connectionLostMessage(const QString &reason);
+// The lost-connection message: then, each on a line of its own when there is one, what the loss
+// cut short and the port's reason.
+QString connectionLostMessage(const QString &reason, const QString &cutShort = {});
 
 inline constexpr int pollingPeriodMs = 1000;
 // How long polls may go unanswered before the connection is given up.

@@ -295,7 +295,7 @@ void writeParameters(FormMain &form, const WriteStatus &status)
 
 void writeWindow(FormMain &form, const WriteStatus &status)
 {
-    runHandler(form, [&form, &status] { writeParameters(form, status); });
+    runHandler(form, [&form, &status] { writeParameters(form, status); }, WriteMessages::connectionLostDuringWrite);
 }
 
 std::optional<WriteRefusal> valueRefusal(const FormMain &form)

@@ -22,6 +22,8 @@ struct WriteMessages {
     static inline const QString notEncodable = QStringLiteral("内容含有设备无法保存的字符！");
     static inline const QString succeeded = QStringLiteral("短信报警控制器参数设置成功！");
     static inline const QString failed = QStringLiteral("短信报警控制器参数设置失败，请检查设备连接！");
+    static inline const QString connectionLostDuringWrite =
+        QStringLiteral("写入参数时连接中断，控制器可能只保存了部分新参数：请重新连接后再次设置！");
 };
 
 // Password and command texts longer than this refuse the write.
