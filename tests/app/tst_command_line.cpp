@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 #include "app/config_file.h"
+#include "app/qt_translations.h"
 #include "connection/connect.h"
 #include "connection/read_back_decoding.h"
 #include "editing/write_parameters.h"
@@ -76,6 +77,7 @@ class TestCommandLine : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void parse_data();
     void parse();
     void withoutDisplay_data();
@@ -89,6 +91,12 @@ private slots:
     void trafficLog_data();
     void trafficLog();
 };
+
+// The parser's texts in Chinese, as the programs show them.
+void TestCommandLine::initTestCase()
+{
+    QVERIFY(installQtTranslations());
+}
 
 void TestCommandLine::parse_data()
 {
@@ -119,7 +127,7 @@ void TestCommandLine::parse_data()
                            << "";
     QTest::newRow("unknown option") << QStringList{"--reed", "a.json"} << Action::Refused << ""
                                     << ""
-                                    << "Unknown option 'reed'";
+                                    << "未知选项“reed”";
     QTest::newRow("read without port") << QStringList{"--read", "a.json"} << Action::Refused << ""
                                        << ""
                                        << "--port";
@@ -159,12 +167,14 @@ void TestCommandLine::withoutDisplay_data()
     QTest::addColumn<QString>("out");
     QTest::addColumn<QString>("err");
 
-    QTest::newRow("help") << "th" << QStringList{"--help"} << 0 << "Usage: alarmcfg_th"
+    QTest::newRow("help") << "th" << QStringList{"--help"} << 0 << "用法：alarmcfg_th [选项]"
                           << "";
     QTest::newRow("version") << "analog" << QStringList{"-v"} << 0 << "alarmcfg 5.0"
                              << "";
     QTest::newRow("unknown option") << "analog" << QStringList{"--bogus"} << usageExitCode << ""
-                                    << "Usage: alarmcfg";
+                                    << "未知选项“bogus”。\n\n用法：alarmcfg [选项]";
+    QTest::newRow("value missing") << "analog" << QStringList{"--port"} << usageExitCode << ""
+                                   << "“--port”之后缺少值";
     QTest::newRow("traffic log not writable")
         << "analog" << QStringList{"--log-traffic", "/nonexistent/t.log"} << 1 << ""
         << "/nonexistent/t.log";

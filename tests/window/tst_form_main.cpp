@@ -1,4 +1,5 @@
 #include "app/config_menu.h"
+#include "app/qt_translations.h"
 #include "device_tree.h"
 #include "edition_named.h"
 #include "form_rig.h"
@@ -14,6 +15,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QFileDialog>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -293,6 +296,7 @@ private slots:
     void selectedIndexOfTypedText_data();
     void selectedIndexOfTypedText();
     void componentMessagesGoThroughWindow();
+    void qtOwnTextsInChinese();
     void progressBarRange();
     void defaultSizeFitsALaptop_data();
     void defaultSizeFitsALaptop();
@@ -597,6 +601,15 @@ void TestFormMain::componentMessagesGoThroughWindow()
     QCOMPARE(rig.messages, QStringList{modbus::sendErrorMessage});
     rig.form->showMessage(QStringLiteral("请链接设备"));
     QCOMPARE(rig.messages.last(), QStringLiteral("请链接设备"));
+}
+
+// Message boxes and file dialogs are Qt's: their buttons follow its translation, not the system.
+void TestFormMain::qtOwnTextsInChinese()
+{
+    QVERIFY(installQtTranslations());
+    QMessageBox box(QMessageBox::NoIcon, FormMain::caption, QStringLiteral("请链接设备"), QMessageBox::Ok);
+    QCOMPARE(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+    QCOMPARE(QFileDialog::tr("&Open"), QStringLiteral("打开(&O)"));
 }
 
 void TestFormMain::progressBarRange()
