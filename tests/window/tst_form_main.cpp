@@ -297,6 +297,8 @@ private slots:
     void selectedIndexOfTypedText();
     void componentMessagesGoThroughWindow();
     void qtOwnTextsInChinese();
+    void buttonsSayWhatTheyDoToTheController_data();
+    void buttonsSayWhatTheyDoToTheController();
     void progressBarRange();
     void defaultSizeFitsALaptop_data();
     void defaultSizeFitsALaptop();
@@ -610,6 +612,28 @@ void TestFormMain::qtOwnTextsInChinese()
     QMessageBox box(QMessageBox::NoIcon, FormMain::caption, QStringLiteral("请链接设备"), QMessageBox::Ok);
     QCOMPARE(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
     QCOMPARE(QFileDialog::tr("&Open"), QStringLiteral("打开(&O)"));
+}
+
+void TestFormMain::buttonsSayWhatTheyDoToTheController_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QStringList>("says");
+    QTest::newRow("connect") << "analog" << "cmdConnect" << QStringList{"读取控制器的全部参数", "不写入控制器", "断开"};
+    QTest::newRow("set") << "th" << "cmdRelayWrite" << QStringList{"写入已连接的控制器"};
+    QTest::newRow("read") << "analog" << "cmdRelayRead" << QStringList{"读取", "不写入控制器"};
+    QTest::newRow("factory values") << "th" << "Command1" << QStringList{"已连接时立即写入控制器", "不再询问"};
+}
+
+void TestFormMain::buttonsSayWhatTheyDoToTheController()
+{
+    QFETCH(QString, edition);
+    QFETCH(QString, button);
+    QFETCH(QStringList, says);
+    FormRig rig(editionNamed(edition));
+    const QString tip = rig.widget<QPushButton>(button)->toolTip();
+    for (const QString &part : says)
+        QVERIFY2(tip.contains(part), qPrintable(tip));
 }
 
 void TestFormMain::progressBarRange()
