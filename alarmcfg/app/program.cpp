@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include "app/assembly.h"
+#include "app/backups.h"
 #include "app/command_line.h"
 #include "app/config_menu.h"
 #include "app/headless_run.h"
@@ -76,6 +77,7 @@ int showWindow(const CommandLine &commandLine, const Edition &edition, TrafficLo
     if (trafficLog)
         trafficLog->observe(*window.modbus1);
     addConfigurationMenu(window);
+    keepBackupsAfterConnect(window, backupFolder());
     window.show();
     return QApplication::exec();
 }
@@ -104,6 +106,7 @@ int runProgram(int argc, char **argv, const Edition &edition)
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(edition.programName);
+    QApplication::setOrganizationName(QStringLiteral("Veltra")); // the backups folder's parent
     installQtTranslations();
     if (commandLine.action == CommandLine::Action::Window)
         return showWindow(commandLine, edition, trafficLog.get());
