@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -49,7 +50,7 @@ QString backupStatus(FormMain &form, const QString &folder, bool complete)
         return QStringLiteral("；有请求未应答，未保存备份");
     try {
         const QString path = saveBackup(form, folder, QDateTime::currentDateTime());
-        return QStringLiteral("；已备份到 %1").arg(QDir::toNativeSeparators(path));
+        return QStringLiteral("；已备份为 %1").arg(QFileInfo(path).fileName());
     } catch (const ConfigFileError &error) {
         return QStringLiteral("；备份失败：%1").arg(error.message());
     }

@@ -85,8 +85,10 @@ void listRecent(const std::shared_ptr<MenuContext> &context)
     const QStringList recent = recentConfigurations(context->form);
     for (int i = 0; i < int(recent.size()); ++i) {
         const QString path = recent[i];
-        auto *action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(path)),
-                                   context->fileMenu);
+        // A menu text reads '&' as a shortcut mark.
+        const QString shown = QDir::toNativeSeparators(path).replace(QLatin1Char('&'), QStringLiteral("&&"));
+        auto *action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown), context->fileMenu);
+        action->setToolTip(QDir::toNativeSeparators(path));
         action->setObjectName(QStringLiteral("mnuRecent"));
         QObject::connect(action, &QAction::triggered, &context->form,
                          [context, path] { runFileAction(context, FileChoice::Open, path); });
