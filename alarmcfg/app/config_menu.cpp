@@ -15,6 +15,8 @@
 #include <QMenuBar>
 #include <QSettings>
 
+#include <memory>
+
 namespace alarmcfg {
 
 namespace {
