@@ -37,7 +37,9 @@ QString helpText(const QCommandLineParser &parser, const Edition &edition)
 {
     const QString started = QCoreApplication::instance() ? QCoreApplication::arguments().constFirst()
                                                          : QStringLiteral("<executable_name>");
-    return parser.helpText().replace(started, edition.programName);
+    QString text = parser.helpText();
+    const qsizetype at = text.indexOf(started); // in the usage line, the first
+    return at < 0 ? text : text.replace(at, started.size(), edition.programName);
 }
 
 CommandLine refused(const QCommandLineParser &parser, const Edition &edition, const QString &error)
