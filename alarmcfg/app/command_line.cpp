@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 
 namespace alarmcfg {
 
@@ -30,10 +31,15 @@ void addOptions(QCommandLineParser &parser)
     });
 }
 
-// Without an application object the parser cannot know the program's name.
+// The usage names the program, not the path it was started by (without an application object the
+// parser knows neither).
 QString helpText(const QCommandLineParser &parser, const Edition &edition)
 {
-    return parser.helpText().replace(QStringLiteral("<executable_name>"), edition.programName);
+    const QString started = QCoreApplication::instance() ? QCoreApplication::arguments().constFirst()
+                                                         : QStringLiteral("<executable_name>");
+    QString text = parser.helpText();
+    const qsizetype at = text.indexOf(started); // in the usage line, the first
+    return at < 0 ? text : text.replace(at, started.size(), edition.programName);
 }
 
 CommandLine refused(const QCommandLineParser &parser, const Edition &edition, const QString &error)

@@ -52,6 +52,16 @@ W *widgetOf(const FormMain &form, const ConfigField &field)
     return widget;
 }
 
+// True for the values connecting reads from the controller (and the password, which the window
+// keeps for the commands); the others a file may leave out.
+bool readByConnect(const Edition &edition, const ConfigField &field)
+{
+    return !field.writeField ||
+        std::any_of(edition.readBack.begin(), edition.readBack.end(), [&field](const ReadStep &step) {
+            return step.kind == ReadStep::Kind::Read && step.block.field == *field.writeField;
+        });
+}
+
 int phoneSlotCount(const Edition &edition)
 {
     return int(std::count_if(edition.writePlan.begin(), edition.writePlan.end(),
@@ -166,6 +176,14 @@ QJsonValue requiredValue(const Edition &edition, const QJsonObject &file, const 
     return *value;
 }
 
+// A field's checked value; none for a value connecting does not read, left out of the file.
+std::optional<QJsonValue> fieldValue(const Edition &edition, const QJsonObject &file, const ConfigField &field)
+{
+    if (!readByConnect(edition, field) && !valueAt(file, field.path))
+        return std::nullopt;
+    return requiredValue(edition, file, field.path, field.kind);
+}
+
 void checkOptionalText(const Edition &edition, const QJsonObject &file, const QString &key)
 {
     if (file.contains(key))
@@ -234,11 +252,13 @@ void fillField(FormMain &form, const ConfigField &field, const QJsonValue &value
     }
 }
 
-// As the read-back does: the values, then txtDIAlarm shows the selected channel's text.
-void fillWindow(FormMain &form, const ConfigLayout &layout, const std::vector<QJsonValue> &values)
+// As the read-back does: the values, then txtDIAlarm shows the selected channel's text. A value
+// the file left out leaves its box as it is.
+void fillWindow(FormMain &form, const ConfigLayout &layout, const std::vector<std::optional<QJsonValue>> &values)
 {
     for (std::size_t i = 0; i < values.size(); ++i)
-        fillField(form, layout.fields[i], values[i]);
+        if (values[i])
+            fillField(form, layout.fields[i], *values[i]);
     cmbDISel_Click(form);
 }
 
@@ -250,7 +270,7 @@ ConfigFileError::ConfigFileError(const QString &message)
 {
 }
 
-QByteArray configurationJson(const FormMain &form)
+QByteArray configurationJson(const FormMain &form, ConfigContent content)
 {
     const ConfigLayout layout = configLayout(form.edition());
     QJsonObject file{{formatKey, configFormatVersion}, {editionKey, layout.editionName},
@@ -258,7 +278,8 @@ QByteArray configurationJson(const FormMain &form)
     if (form.IsConnected)
         file[firmwareKey] = form.ui.lblVertion->text();
     for (const ConfigField &field : layout.fields)
-        setValueAt(file, field.path, windowValue(form, field));
+        if (content == ConfigContent::Everything || readByConnect(form.edition(), field))
+            setValueAt(file, field.path, windowValue(form, field));
     return QJsonDocument(file).toJson(QJsonDocument::Indented);
 }
 
@@ -268,9 +289,9 @@ void applyConfigurationJson(FormMain &form, const QByteArray &json)
     const ConfigLayout layout = configLayout(edition);
     const QJsonObject file = parsedObject(json);
     checkHeader(edition, layout, file);
-    std::vector<QJsonValue> values;
+    std::vector<std::optional<QJsonValue>> values;
     for (const ConfigField &field : layout.fields)
-        values.push_back(requiredValue(edition, file, field.path, field.kind));
+        values.push_back(fieldValue(edition, file, field));
     FormMain scratch(edition);
     assembleWindow(scratch);
     fillWindow(scratch, layout, values);
@@ -278,9 +299,9 @@ void applyConfigurationJson(FormMain &form, const QByteArray &json)
     fillWindow(form, layout, values);
 }
 
-void saveConfiguration(const FormMain &form, const QString &path)
+void saveConfiguration(const FormMain &form, const QString &path, ConfigContent content)
 {
-    const QByteArray json = configurationJson(form);
+    const QByteArray json = configurationJson(form, content);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size() || !file.commit())
         throw ConfigFileError(QStringLiteral("无法保存配置文件 %1：%2").arg(path, file.errorString()));

@@ -30,14 +30,19 @@ private:
 // Throws ConfigFileError only for what a file cannot hold: a number outside the register's
 // range, a range with no selection. Other values the write refuses are saved as they are (a
 // controller's configuration is never lost for them); opening the file names them.
-QByteArray configurationJson(const FormMain &form);
+// ReadBack leaves out the values connecting does not read from the controller (the all-on and
+// all-off commands), so a backup holds only what the controller held.
+enum class ConfigContent { Everything, ReadBack };
+QByteArray configurationJson(const FormMain &form, ConfigContent content = ConfigContent::Everything);
 
 // Checks a file's text in full against the window's edition and the write's checks, then fills
-// the window as a read-back would. Throws ConfigFileError, leaving the window as it was.
+// the window as a read-back would. Values connecting does not read may be missing: their boxes
+// keep what they hold. Throws ConfigFileError, leaving the window as it was.
 void applyConfigurationJson(FormMain &form, const QByteArray &json);
 
 // The same, to and from a file. Saving replaces the target only once the whole file is written.
-void saveConfiguration(const FormMain &form, const QString &path);
+void saveConfiguration(
+    const FormMain &form, const QString &path, ConfigContent content = ConfigContent::Everything);
 void openConfiguration(FormMain &form, const QString &path);
 
 } // namespace alarmcfg

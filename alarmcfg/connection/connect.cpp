@@ -59,8 +59,10 @@ bool openAndProbe(FormMain &form, const QString &device)
 void readEverything(FormMain &form, const QString &device)
 {
     showStatus(form, ConnectStatus::readingAll.arg(device));
-    runReadSequence(form, form.edition().readBack);
-    showStatus(form, ConnectStatus::connected.arg(device, form.ui.lblVertion->text()) + failureNote(form));
+    const bool complete = runReadSequence(form, form.edition().readBack);
+    const bool keepValues = form.afterConnectReadBack && !form.isEnding();
+    const QString afterwards = keepValues ? form.afterConnectReadBack(complete) : QString();
+    showStatus(form, ConnectStatus::connected.arg(device, form.ui.lblVertion->text()) + failureNote(form) + afterwards);
 }
 
 void connectController(FormMain &form)

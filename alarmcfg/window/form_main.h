@@ -57,6 +57,10 @@ public:
     // What the program keeps between runs (the last port used); none unless the program or a
     // test gives it.
     QSettings *settings = nullptr;
+    // After connect's read-back (true when every request was answered): what the program does
+    // with the values read, said after the outcome in the status line; none unless the program
+    // sets it.
+    std::function<QString(bool complete)> afterConnectReadBack;
 
     // Requests sent since the current operation began, and how many got no good reply.
     struct RequestTally {

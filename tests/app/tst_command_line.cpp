@@ -1,5 +1,7 @@
+#include "app/backups.h"
 #include "app/command_line.h"
 #include "app/config_file.h"
+#include "app/qt_translations.h"
 #include "connection/connect.h"
 #include "connection/read_back_decoding.h"
 #include "editing/write_parameters.h"
@@ -14,6 +16,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -76,6 +79,7 @@ class TestCommandLine : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void parse_data();
     void parse();
     void withoutDisplay_data();
@@ -88,7 +92,15 @@ private slots:
     void failures();
     void trafficLog_data();
     void trafficLog();
+    void connectKeepsABackup_data();
+    void connectKeepsABackup();
 };
+
+// The parser's texts in Chinese, as the programs show them.
+void TestCommandLine::initTestCase()
+{
+    QVERIFY(installQtTranslations());
+}
 
 void TestCommandLine::parse_data()
 {
@@ -119,7 +131,7 @@ void TestCommandLine::parse_data()
                            << "";
     QTest::newRow("unknown option") << QStringList{"--reed", "a.json"} << Action::Refused << ""
                                     << ""
-                                    << "Unknown option 'reed'";
+                                    << "未知选项“reed”";
     QTest::newRow("read without port") << QStringList{"--read", "a.json"} << Action::Refused << ""
                                        << ""
                                        << "--port";
@@ -159,12 +171,14 @@ void TestCommandLine::withoutDisplay_data()
     QTest::addColumn<QString>("out");
     QTest::addColumn<QString>("err");
 
-    QTest::newRow("help") << "th" << QStringList{"--help"} << 0 << "Usage: alarmcfg_th"
+    QTest::newRow("help") << "th" << QStringList{"--help"} << 0 << "用法：alarmcfg_th [选项]"
                           << "";
     QTest::newRow("version") << "analog" << QStringList{"-v"} << 0 << "alarmcfg 5.0"
                              << "";
     QTest::newRow("unknown option") << "analog" << QStringList{"--bogus"} << usageExitCode << ""
-                                    << "Usage: alarmcfg";
+                                    << "未知选项“bogus”。\n\n用法：alarmcfg [选项]";
+    QTest::newRow("value missing") << "analog" << QStringList{"--port"} << usageExitCode << ""
+                                   << "“--port”之后缺少值";
     QTest::newRow("traffic log not writable")
         << "analog" << QStringList{"--log-traffic", "/nonexistent/t.log"} << 1 << ""
         << "/nonexistent/t.log";
@@ -371,6 +385,52 @@ void TestCommandLine::trafficLog()
     QCOMPARE(first[1], "01 03 00 00 00 07 04 08");
     QVERIFY2(first[2].startsWith(reply), qPrintable(first[2]));
     QCOMPARE(first[3], result);
+}
+
+void TestCommandLine::connectKeepsABackup_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<QStringList>("fault");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("analog") << "analog" << QStringList{} << true;
+    QTest::newRow("th") << "th" << QStringList{} << true;
+    QTest::newRow("a read not answered") << "analog" << QStringList{"--fault", "exception", "--at", "770"} << false;
+}
+
+// After a connect the window's values are in the backups folder and the status line names the
+// file; a read-back with an unanswered request is not saved as if it were the controller's.
+void TestCommandLine::connectKeepsABackup()
+{
+    QFETCH(QString, edition);
+    QFETCH(QStringList, fault);
+    QFETCH(bool, saved);
+    QTemporaryDir dir;
+    SimFormRig rig(editionNamed(edition), simArguments(edition, fault));
+    QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
+    keepBackupsAfterConnect(*rig.form, dir.filePath("backups"));
+    rig.connect();
+    QVERIFY(rig.form->IsConnected);
+    const QString status = rig.form->ui.lblStatus->text();
+    const QStringList files = QDir(dir.filePath("backups")).entryList(QDir::Files);
+    if (!saved) {
+        QVERIFY(files.isEmpty());
+        QVERIFY2(status.contains("未保存备份"), qPrintable(status));
+        return;
+    }
+    QCOMPARE(files.size(), 1);
+    QVERIFY2(files[0].endsWith("-COM1.json"), qPrintable(files[0]));
+    QVERIFY2(status.contains(files[0]), qPrintable(status));
+
+    FormMain copy(editionNamed(edition));
+    assembleWindow(copy);
+    openConfiguration(copy, QDir(dir.filePath("backups")).filePath(files[0]));
+    auto valuesOf = [](const FormMain &form) {
+        QJsonObject file = QJsonDocument::fromJson(configurationJson(form, ConfigContent::ReadBack)).object();
+        for (const char *header : {"saved", "firmware"})
+            file.remove(header);
+        return file;
+    };
+    QCOMPARE(valuesOf(copy), valuesOf(*rig.form));
 }
 
 QTEST_MAIN(TestCommandLine)

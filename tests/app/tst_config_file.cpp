@@ -1,3 +1,4 @@
+#include "app/backups.h"
 #include "app/config_file.h"
 #include "app/config_menu.h"
 #include "app/json_path.h"
@@ -13,8 +14,12 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QApplication>
+#include <QStandardPaths>
 
 using namespace alarmcfg;
 
@@ -86,6 +91,11 @@ private slots:
     void examplesOpen();
     void saveReplacesOnlyWithAWholeFile();
     void windowMenu();
+    void backupFileNames_data();
+    void backupFileNames();
+    void backupHoldsWhatConnectReads_data();
+    void backupHoldsWhatConnectReads();
+    void backupsKeepTheNewest();
 };
 
 void TestConfigFile::roundTrip_data()
@@ -143,6 +153,8 @@ void TestConfigFile::badFile_data()
     row("relay the model lacks", "th", {{"relays[4].open", "x"}}, {"relays[4]", "没有此字段"});
     row("analog field in th file", "th", {{"temperature.range", "0~5V"}}, {"temperature.range"});
     row("missing relay text", "analog", {{"relays[3].close", removed}}, {"relays[3].close", "缺少"});
+    row("missing password", "th", {{"password", removed}}, {"password", "缺少"});
+    row("missing phone list", "analog", {{"phones", removed}}, {"phones", "缺少"});
     row("password not text", "analog", {{"password", 739164}}, {"password", "应为文本"});
     row("time as text", "analog", {{"relays[0].actionTime", "3"}}, {"relays[0].actionTime", "应为整数"});
     row("time with fraction", "th", {{"relays[2].actionTime", 2.5}}, {"relays[2].actionTime", "应为整数"});
@@ -251,13 +263,17 @@ void TestConfigFile::windowMenu()
     QTemporaryDir dir;
     QString chosen = dir.filePath("site.json");
     FormRig rig(analogEdition());
-    addConfigurationMenu(*rig.form, [&chosen](FileChoice) { return chosen; });
+    QSettings settings(dir.filePath("settings.ini"), QSettings::IniFormat);
+    rig.form->settings = &settings;
+    QList<QUrl> opened;
+    addConfigurationMenu(*rig.form, [&chosen](FileChoice) { return chosen; },
+                         [&opened](const QUrl &url) { opened << url; return true; });
     auto *save = rig.form->findChild<QAction *>("mnuSaveConfig");
     auto *open = rig.form->findChild<QAction *>("mnuOpenConfig");
     QVERIFY(save && open);
-    QCOMPARE(save->text(), "保存配置");
+    QCOMPARE(save->text(), "保存配置…");
     QCOMPARE(save->shortcut(), QKeySequence(QKeySequence::Save));
-    QCOMPARE(open->text(), "打开配置");
+    QCOMPARE(open->text(), "打开配置…");
     QCOMPARE(open->shortcut(), QKeySequence(QKeySequence::Open));
 
     rig.form->ui.txtOpen[0]->setText("开门");
@@ -271,7 +287,145 @@ void TestConfigFile::windowMenu()
     QCOMPARE(rig.messages.size(), 1);
     QVERIFY(rig.messages[0].contains(chosen));
     QCOMPARE(rig.form->ui.txtOpen[0]->text(), "开门");
+
+    // Only files opened or saved are listed, the newest first and each once; an entry opens its file.
+    for (int i = 0; i < recentConfigurationCount + 2; ++i) {
+        chosen = dir.filePath(QStringLiteral("site%1.json").arg(i));
+        save->trigger();
+    }
+    chosen = dir.filePath("site3.json");
+    open->trigger();
+    auto recent = rig.form->findChildren<QAction *>("mnuRecent");
+    QCOMPARE(recent.size(), recentConfigurationCount);
+    const QStringList kept = settings.value(recentConfigurationsKey).toStringList();
+    QCOMPARE(kept.size(), recentConfigurationCount);
+    QCOMPARE(kept.first(), chosen);
+    QCOMPARE(kept.count(chosen), 1);
+    QVERIFY(!kept.contains(dir.filePath("site0.json")));
+    QVERIFY(!kept.contains(dir.filePath("missing.json")));
+    const auto entries = rig.form->findChild<QMenu *>("mnuFile")->actions();
+    QVERIFY(entries[entries.indexOf(open) + 3]->text().endsWith(QDir::toNativeSeparators(chosen)));
+    rig.form->ui.txtOpen[0]->setText("changed");
+    entries[entries.indexOf(open) + 3]->trigger();
+    QCOMPARE(rig.form->ui.txtOpen[0]->text(), "开门");
+
+    auto *quit = rig.form->findChild<QAction *>("mnuExit");
+    QCOMPARE(quit->shortcut(), QKeySequence("Ctrl+Q"));
+    rig.form->findChild<QAction *>("mnuBackups")->trigger();
+    QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(backupFolder())});
+    QVERIFY(QFileInfo(backupFolder()).isDir());
+    rig.form->findChild<QAction *>("mnuUserGuide")->trigger();
+    QCOMPARE(opened.size(), 2);
+    QVERIFY(opened[1].toLocalFile().endsWith("/README.md"));
+    QVERIFY(QFileInfo::exists(opened[1].toLocalFile()));
+
+    rig.messages.clear();
+    rig.form->findChild<QAction *>("mnuAbout")->trigger();
+    QCOMPARE(rig.messages.size(), 1);
+    for (const QString &part : {QStringLiteral("alarmcfg 5.0"), QStringLiteral("模拟量型号"),
+                                QString::fromLatin1(qVersion()), QStringLiteral("Veltra")})
+        QVERIFY2(rig.messages[0].contains(part), qPrintable(rig.messages[0]));
 }
 
-QTEST_MAIN(TestConfigFile)
+void TestConfigFile::backupFileNames_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("COM port") << "COM1" << "20261207-203015-COM1.json";
+    QTest::newRow("device path") << "/dev/ttyUSB0" << "20261207-203015-dev_ttyUSB0.json";
+    QTest::newRow("by-id path") << "/dev/serial/by-id/usb-FTDI_FT232R:1.0-port0"
+                                << "20261207-203015-dev_serial_by-id_usb-FTDI_FT232R_1.0-port0.json";
+    QTest::newRow("windows device") << "\\\\.\\COM12" << "20261207-203015-COM12.json";
+    QTest::newRow("parent folder") << "../../etc" << "20261207-203015-etc.json";
+    QTest::newRow("nothing usable") << "//" << "20261207-203015-port.json";
+}
+
+// A port name never leaves the backups folder or makes an invalid file name.
+void TestConfigFile::backupFileNames()
+{
+    QFETCH(QString, port);
+    QFETCH(QString, name);
+    QCOMPARE(backupFileName(QDateTime(QDate(2026, 12, 7), QTime(20, 30, 15)), port), name);
+}
+
+void TestConfigFile::backupHoldsWhatConnectReads_data()
+{
+    examplesOpen_data();
+}
+
+// A backup leaves out the all-on and all-off commands, which connecting does not read; opening it
+// restores every other value and leaves those two boxes as they are.
+void TestConfigFile::backupHoldsWhatConnectReads()
+{
+    QFETCH(QString, edition);
+    QTemporaryDir dir;
+    const auto source = writableRig(edition);
+    source->form->ui.txtOpen[1]->setText("开灯");
+    source->form->ui.txtAllCmd[0]->setText("源全开");
+    const QString path = saveBackup(*source->form, dir.filePath("backups"), QDateTime::currentDateTime());
+    QVERIFY(path.startsWith(dir.filePath("backups/")));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QJsonObject saved = QJsonDocument::fromJson(file.readAll()).object();
+    QJsonObject expected = fileOf(*source->form);
+    expected.remove("allOn");
+    expected.remove("allOff");
+    QJsonObject savedWithoutTime = saved;
+    savedWithoutTime.remove("saved");
+    QCOMPARE(savedWithoutTime, expected);
+
+    const auto target = writableRig(edition);
+    target->form->ui.txtAllCmd[0]->setText("本机全开");
+    target->form->ui.txtAllCmd[1]->setText("本机全关");
+    openConfiguration(*target->form, path);
+    QCOMPARE(target->form->ui.txtOpen[1]->text(), "开灯");
+    QCOMPARE(target->form->ui.txtAllCmd[0]->text(), "本机全开");
+    QCOMPARE(target->form->ui.txtAllCmd[1]->text(), "本机全关");
+
+    // Only those two may be missing; a present one is checked as before.
+    QVERIFY_THROWS_EXCEPTION(ConfigFileError,
+        applyConfigurationJson(*target->form, jsonText(withChanges(saved, {{"allOff", chinese(11)}}))));
+    QCOMPARE(target->form->ui.txtAllCmd[1]->text(), "本机全关");
+}
+
+// The newest backups are kept; files of other names in the folder are never deleted.
+void TestConfigFile::backupsKeepTheNewest()
+{
+    QTemporaryDir dir;
+    const QDir folder(dir.filePath("backups"));
+    QVERIFY(folder.mkpath("."));
+    const QDateTime start(QDate(2026, 1, 1), QTime(8, 0));
+    for (int i = 0; i < keptBackups; ++i) {
+        QFile old(folder.filePath(backupFileName(start.addSecs(i), "COM1")));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+    }
+    QFile mine(folder.filePath("site.json"));
+    QVERIFY(mine.open(QIODevice::WriteOnly));
+    mine.close();
+
+    FormRig rig(analogEdition());
+    const QDateTime now = start.addDays(1);
+    const QString first = saveBackup(*rig.form, folder.path(), now);
+    const QString second = saveBackup(*rig.form, folder.path(), now); // the same second
+    QVERIFY(first != second);
+    const QStringList left = folder.entryList(QDir::Files);
+    QCOMPARE(left.size(), keptBackups + 1);
+    QVERIFY(left.contains("site.json"));
+    QVERIFY(!left.contains(backupFileName(start, "COM1")));
+    QVERIFY(!left.contains(backupFileName(start.addSecs(1), "COM1")));
+    QVERIFY(left.contains(backupFileName(start.addSecs(2), "COM1")));
+    QVERIFY(left.contains(QFileInfo(first).fileName()) && left.contains(QFileInfo(second).fileName()));
+
+    QFile blocker(dir.filePath("file"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    QVERIFY_THROWS_EXCEPTION(ConfigFileError, saveBackup(*rig.form, dir.filePath("file/backups"), now));
+}
+
+int main(int argc, char **argv)
+{
+    QApplication application(argc, argv);
+    QStandardPaths::setTestModeEnabled(true); // the backups folder of a test, not the user's
+    TestConfigFile test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_config_file.moc"
