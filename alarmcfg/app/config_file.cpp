@@ -242,6 +242,35 @@ void fillWindow(FormMain &form, const ConfigLayout &layout, const std::vector<QJ
     cmbDISel_Click(form);
 }
 
+// The file's values in the layout's order, after the checks of everything but the write's.
+std::vector<QJsonValue> checkedValues(const Edition &edition, const ConfigLayout &layout, const QByteArray &json)
+{
+    const QJsonObject file = parsedObject(json);
+    checkHeader(edition, layout, file);
+    std::vector<QJsonValue> values;
+    for (const ConfigField &field : layout.fields)
+        values.push_back(requiredValue(edition, file, field.path, field.kind));
+    return values;
+}
+
+QByteArray fileText(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw ConfigFileError(QStringLiteral("无法打开配置文件 %1：%2").arg(path, file.errorString()));
+    const QByteArray json = file.read(maxConfigFileBytes + 1);
+    if (json.size() > maxConfigFileBytes)
+        throw ConfigFileError(QStringLiteral("配置文件 %1 过大（超过%2字节）").arg(path).arg(maxConfigFileBytes));
+    return json;
+}
+
+// A value as the file writes it, on one line: a text's line breaks show as \n.
+QString jsonText(const QJsonValue &value)
+{
+    const QByteArray inArray = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(inArray.mid(1, inArray.size() - 2));
+}
+
 } // namespace
 
 ConfigFileError::ConfigFileError(const QString &message)
@@ -266,11 +295,7 @@ void applyConfigurationJson(FormMain &form, const QByteArray &json)
 {
     const Edition &edition = form.edition();
     const ConfigLayout layout = configLayout(edition);
-    const QJsonObject file = parsedObject(json);
-    checkHeader(edition, layout, file);
-    std::vector<QJsonValue> values;
-    for (const ConfigField &field : layout.fields)
-        values.push_back(requiredValue(edition, file, field.path, field.kind));
+    const std::vector<QJsonValue> values = checkedValues(edition, layout, json);
     FormMain scratch(edition);
     assembleWindow(scratch);
     fillWindow(scratch, layout, values);
@@ -288,13 +313,30 @@ void saveConfiguration(const FormMain &form, const QString &path)
 
 void openConfiguration(FormMain &form, const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw ConfigFileError(QStringLiteral("无法打开配置文件 %1：%2").arg(path, file.errorString()));
-    const QByteArray json = file.read(maxConfigFileBytes + 1);
-    if (json.size() > maxConfigFileBytes)
-        throw ConfigFileError(QStringLiteral("配置文件 %1 过大（超过%2字节）").arg(path).arg(maxConfigFileBytes));
-    applyConfigurationJson(form, json);
+    applyConfigurationJson(form, fileText(path));
+}
+
+std::vector<ConfigDifference> differencesFromFile(const FormMain &controller, const QString &path)
+{
+    const Edition &edition = controller.edition();
+    const ConfigLayout layout = configLayout(edition);
+    FormMain fromFile(edition);
+    assembleWindow(fromFile);
+    fillWindow(fromFile, layout, checkedValues(edition, layout, fileText(path)));
+    std::vector<ConfigDifference> differences;
+    for (const ConfigField &field : layout.fields) {
+        const QJsonValue fileValue = windowValue(fromFile, field);
+        const QJsonValue controllerValue = windowValue(controller, field);
+        if (fileValue != controllerValue)
+            differences.push_back({field.windowName, jsonText(fileValue), jsonText(controllerValue)});
+    }
+    return differences;
+}
+
+QString differenceLine(const ConfigDifference &difference)
+{
+    return QStringLiteral("%1：文件 %2，控制器 %3")
+        .arg(difference.windowName, difference.fileValue, difference.controllerValue);
 }
 
 } // namespace alarmcfg

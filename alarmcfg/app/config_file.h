@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <stdexcept>
+#include <vector>
 
 // Configuration files: every value the full write sends, as readable JSON. A file is checked in
 // full before any of it reaches the window, and saved through a temporary file.
@@ -39,5 +40,21 @@ void applyConfigurationJson(FormMain &form, const QByteArray &json);
 // The same, to and from a file. Saving replaces the target only once the whole file is written.
 void saveConfiguration(const FormMain &form, const QString &path);
 void openConfiguration(FormMain &form, const QString &path);
+
+// One value that a file and a controller hold differently, each as a file writes it (JSON).
+struct ConfigDifference {
+    QString windowName;
+    QString fileValue;
+    QString controllerValue;
+};
+
+// Compares the file at `path` with what `controller` holds after a read-back, value by value as
+// a file holds them, so a file saved from the same values has none. The file is checked as opening
+// it would be, except for the values the write refuses: a controller may hold those, and a file
+// read from it carries them. Throws ConfigFileError for a file that cannot be read or checked.
+std::vector<ConfigDifference> differencesFromFile(const FormMain &controller, const QString &path);
+
+// "继电器1 开启命令：文件 "开灯"，控制器 "开门"", one line.
+QString differenceLine(const ConfigDifference &difference);
 
 } // namespace alarmcfg
