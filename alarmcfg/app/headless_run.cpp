@@ -101,14 +101,10 @@ bool readAllCommands(FormMain &form)
     return answered;
 }
 
-// True when every read was answered and the connection still stands.
 bool readBack(HiddenWindow &window)
 {
     window.report(QStringLiteral("读取全部参数"));
-    FormMain &form = window.form;
-    bool answered = false;
-    runHandler(form, [&] { answered = runReadSequence(form, form.edition().readBack) && readAllCommands(form); });
-    return answered && form.IsConnected;
+    return readWholeConfiguration(window.form);
 }
 
 int readIntoFile(HiddenWindow &window, const QString &path)
@@ -160,6 +156,13 @@ int verifyAgainstFile(HiddenWindow &window, const QString &path)
 }
 
 } // namespace
+
+bool readWholeConfiguration(FormMain &form)
+{
+    bool answered = false;
+    runHandler(form, [&] { answered = runReadSequence(form, form.edition().readBack) && readAllCommands(form); });
+    return answered && form.IsConnected;
+}
 
 int runWithoutWindow(const CommandLine &commandLine, const Edition &edition, TrafficLog *trafficLog)
 {

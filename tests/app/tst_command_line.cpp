@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 #include "app/config_file.h"
+#include "app/config_menu.h"
 #include "app/json_path.h"
 #include "connection/connect.h"
 #include "connection/read_back_decoding.h"
@@ -9,6 +10,7 @@
 
 #include "modbus/modbus.h"
 
+#include <QAction>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -104,6 +106,8 @@ private slots:
     void readThenWriteReproducesTheController();
     void verifyListsDifferences_data();
     void verifyListsDifferences();
+    void windowComparesWithController_data();
+    void windowComparesWithController();
     void failures_data();
     void failures();
     void trafficLog_data();
@@ -347,6 +351,59 @@ void TestCommandLine::verifyListsDifferences()
     QCOMPARE(reported.size(), lines.size());
     for (int i = 0; i < lines.size(); ++i)
         QVERIFY2(reported[i].startsWith(prefix + lines[i]), qPrintable(reported[i]));
+}
+
+void TestCommandLine::windowComparesWithController_data()
+{
+    QTest::addColumn<QJsonObject>("changes"); // to the file saved after a first comparison
+    QTest::addColumn<QByteArray>("raw");      // replaces the file when set
+    QTest::addColumn<QString>("message");     // part of the one message
+    QTest::addColumn<bool>("reads");          // the controller is read
+
+    QTest::newRow("agrees") << QJsonObject() << QByteArray() << "与控制器一致" << true;
+    QTest::newRow("differs") << QJsonObject{{"relays[1].close", "关灯"}, {"allOn", "开"}} << QByteArray()
+                             << "继电器2 关闭命令：文件 \"关灯\"，控制器 \"" << true;
+    QTest::newRow("broken file") << QJsonObject() << QByteArray("{") << "JSON" << false;
+}
+
+// 与控制器比较… reads the whole configuration, all-relay commands included, and shows the list in
+// one message; a bad file is refused before anything is read.
+void TestCommandLine::windowComparesWithController()
+{
+    QFETCH(QJsonObject, changes);
+    QFETCH(QByteArray, raw);
+    QFETCH(QString, message);
+    QFETCH(bool, reads);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("site.json");
+    SimFormRig rig(analogEdition(), simulatorArguments("analog"));
+    QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
+    addConfigurationMenu(*rig.form, [&path](FileChoice) { return path; });
+    auto *compare = rig.form->findChild<QAction *>("mnuCompareConfig");
+    QVERIFY(compare);
+    QCOMPARE(compare->text(), "与控制器比较…");
+    rig.connect();
+    QVERIFY(rig.form->IsConnected);
+    saveConfiguration(*rig.form, path);
+    compare->trigger(); // the window now holds the all-relay commands too
+    saveConfiguration(*rig.form, path);
+    QJsonObject file = QJsonDocument::fromJson([&] {
+        QFile saved(path);
+        return saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray();
+    }()).object();
+    for (auto it = changes.begin(); it != changes.end(); ++it)
+        setValueAt(file, it.key(), it.value());
+    QFile given(path);
+    QVERIFY(given.open(QIODevice::WriteOnly) && given.write(raw.isEmpty() ? QJsonDocument(file).toJson() : raw) > 0);
+    given.close();
+    rig.messages.clear();
+    const qsizetype before = rig.requests().size();
+
+    compare->trigger();
+    QCOMPARE(rig.messages.size(), 1);
+    QVERIFY2(rig.messages[0].contains(message), qPrintable(rig.messages[0]));
+    QCOMPARE(rig.messages[0].count('\n') + 1, changes.isEmpty() ? 1 : int(changes.size()));
+    QCOMPARE(rig.requests().size() > before, reads);
 }
 
 void TestCommandLine::failures_data()

@@ -337,7 +337,11 @@ void TestConfigFile::windowMenu()
     QTemporaryDir dir;
     QString chosen = dir.filePath("site.json");
     FormRig rig(analogEdition());
-    addConfigurationMenu(*rig.form, [&chosen](FileChoice) { return chosen; });
+    int asked = 0;
+    addConfigurationMenu(*rig.form, [&chosen, &asked](FileChoice) {
+        ++asked;
+        return chosen;
+    });
     auto *save = rig.form->findChild<QAction *>("mnuSaveConfig");
     auto *open = rig.form->findChild<QAction *>("mnuOpenConfig");
     QVERIFY(save && open);
@@ -357,6 +361,13 @@ void TestConfigFile::windowMenu()
     QCOMPARE(rig.messages.size(), 1);
     QVERIFY(rig.messages[0].contains(chosen));
     QCOMPARE(rig.form->ui.txtOpen[0]->text(), "开门");
+
+    // Comparing needs a connection and asks for no file without one.
+    chosen.clear();
+    rig.form->findChild<QAction *>("mnuCompareConfig")->trigger();
+    QCOMPARE(rig.messages.size(), 2);
+    QCOMPARE(rig.messages[1], "请链接设备");
+    QCOMPARE(asked, 3);
 }
 
 QTEST_MAIN(TestConfigFile)
