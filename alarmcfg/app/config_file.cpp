@@ -333,6 +333,40 @@ std::vector<ConfigDifference> differencesFromFile(const FormMain &controller, co
     return differences;
 }
 
+WindowSnapshot::WindowSnapshot(const FormMain &form)
+{
+    for (const ConfigField &field : configLayout(form.edition()).fields) {
+        switch (field.kind) {
+        case ValueKind::Text:
+        case ValueKind::Number: values_.push_back(widgetOf<QLineEdit>(form, field)->text()); break;
+        case ValueKind::DIAlarmSlot: values_.push_back(form.DIAlarmText.at(field.writeIndex)); break;
+        case ValueKind::PhoneList: values_.push_back(phoneEntries(form).toVariantList()); break;
+        case ValueKind::Range: values_.push_back(selectedIndex(widgetOf<QComboBox>(form, field))); break;
+        case ValueKind::Option: values_.push_back(int(widgetOf<QCheckBox>(form, field)->checkState())); break;
+        }
+    }
+}
+
+void WindowSnapshot::restore(FormMain &form) const
+{
+    const ConfigLayout layout = configLayout(form.edition());
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+        const ConfigField &field = layout.fields[i];
+        const QVariant &value = values_[i];
+        switch (field.kind) {
+        case ValueKind::Text:
+        case ValueKind::Number: widgetOf<QLineEdit>(form, field)->setText(value.toString()); break;
+        case ValueKind::DIAlarmSlot: form.DIAlarmText[field.writeIndex] = value.toString(); break;
+        case ValueKind::PhoneList: setPhoneEntries(form, QJsonArray::fromVariantList(value.toList())); break;
+        case ValueKind::Range: widgetOf<QComboBox>(form, field)->setCurrentIndex(value.toInt()); break;
+        case ValueKind::Option:
+            widgetOf<QCheckBox>(form, field)->setCheckState(Qt::CheckState(value.toInt()));
+            break;
+        }
+    }
+    cmbDISel_Click(form);
+}
+
 QString differenceLine(const ConfigDifference &difference)
 {
     return QStringLiteral("%1：文件 %2，控制器 %3")

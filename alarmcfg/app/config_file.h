@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QVariant>
 
 #include <stdexcept>
 #include <vector>
@@ -53,6 +54,17 @@ struct ConfigDifference {
 // it would be, except for the values the write refuses: a controller may hold those, and a file
 // read from it carries them. Throws ConfigFileError for a file that cannot be read or checked.
 std::vector<ConfigDifference> differencesFromFile(const FormMain &controller, const QString &path);
+
+// The file's values as the window shows them, exactly as typed, to put back after a read that
+// must leave the window as the user left it.
+class WindowSnapshot {
+public:
+    explicit WindowSnapshot(const FormMain &form);
+    void restore(FormMain &form) const;
+
+private:
+    std::vector<QVariant> values_; // one per field of the edition's layout
+};
 
 // "继电器1 开启命令：文件 "开灯"，控制器 "开门"", one line.
 QString differenceLine(const ConfigDifference &difference);

@@ -12,6 +12,9 @@
 #include <QFileInfo>
 #include <QLayout>
 #include <QMenuBar>
+#include <QScopeGuard>
+
+#include <optional>
 
 namespace alarmcfg {
 
@@ -33,20 +36,26 @@ QString askForFile(FormMain &form, FileChoice choice)
     return path;
 }
 
-// The file is checked before anything is read, so a bad file costs no traffic.
+// The file is checked before anything is read, so a bad file costs no traffic. The window keeps
+// what the user typed: comparing changes nothing in it.
 void compareWithController(FormMain &form, const QString &path)
 {
     differencesFromFile(form, path);
+    const WindowSnapshot typed(form);
+    std::optional<std::vector<ConfigDifference>> differences;
     {
+        const auto putBack = qScopeGuard([&] { typed.restore(form); });
         BusyStep busy(form, readingStatus);
-        if (!readWholeConfiguration(form)) {
-            if (!form.isEnding() && form.IsConnected)
-                form.showMessage(readFailedMessage);
-            return;
-        }
+        if (readWholeConfiguration(form))
+            differences = differencesFromFile(form, path);
+    }
+    if (!differences) {
+        if (!form.isEnding() && form.IsConnected)
+            form.showMessage(readFailedMessage);
+        return;
     }
     QStringList lines;
-    for (const ConfigDifference &difference : differencesFromFile(form, path))
+    for (const ConfigDifference &difference : *differences)
         lines << differenceLine(difference);
     form.showMessage(lines.isEmpty() ? sameAsControllerMessage : lines.join(QLatin1Char('\n')));
 }

@@ -11,12 +11,14 @@
 #include "modbus/modbus.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -367,7 +369,7 @@ void TestCommandLine::windowComparesWithController_data()
 }
 
 // 与控制器比较… reads the whole configuration, all-relay commands included, and shows the list in
-// one message; a bad file is refused before anything is read.
+// one message; a bad file is refused before anything is read. The window keeps what was typed.
 void TestCommandLine::windowComparesWithController()
 {
     QFETCH(QJsonObject, changes);
@@ -398,8 +400,17 @@ void TestCommandLine::windowComparesWithController()
     given.close();
     rig.messages.clear();
     const qsizetype before = rig.requests().size();
+    rig.form->ui.txtOpen[0]->setText("我的修改");
+    rig.form->ui.cmbRangeSel[1]->setCurrentIndex(3);
+    const auto windowValues = [&rig] {
+        QJsonObject values = QJsonDocument::fromJson(configurationJson(*rig.form)).object();
+        values.remove("saved");
+        return values;
+    };
+    const QJsonObject typed = windowValues();
 
     compare->trigger();
+    QCOMPARE(windowValues(), typed);
     QCOMPARE(rig.messages.size(), 1);
     QVERIFY2(rig.messages[0].contains(message), qPrintable(rig.messages[0]));
     QCOMPARE(rig.messages[0].count('\n') + 1, changes.isEmpty() ? 1 : int(changes.size()));
