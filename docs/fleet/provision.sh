@@ -21,15 +21,20 @@ if [ "${1:-}" = --step ]; then
   exit "$status"
 fi
 
+# The ports of the list, without comments, blank lines, surrounding blanks or DOS line ends.
+list_ports() {
+  sed -e 's/\r$//' -e 's/^[[:space:]]*//' -e 's/[[:space:]]*$//' "$1" | grep -v -e '^#' -e '^$'
+}
+
 config=$1 ports=$2 jobs=${3:-4}
 mkdir -p "$logs"
 : >"$logs/results"
-grep -v -e '^[[:space:]]*#' -e '^[[:space:]]*$' "$ports" |
+list_ports "$ports" |
   xargs -d '\n' -P "$jobs" -I PORT "$0" --step write "$config" PORT
 awk '$2 == "write" && $3 == 0 { print $1 }' "$logs/results" |
   xargs -d '\n' -r -P "$jobs" -I PORT "$0" --step verify "$config" PORT
 
-failed=$(grep -v -e '^[[:space:]]*#' -e '^[[:space:]]*$' "$ports" | while read -r port; do
+failed=$(list_ports "$ports" | while read -r port; do
   grep -qxF "$port verify 0" "$logs/results" || echo "$port"
 done)
 if [ -n "$failed" ]; then
