@@ -205,6 +205,8 @@ void TestCommandLine::withoutDisplay_data()
                              << "";
     QTest::newRow("unknown option") << "analog" << QStringList{"--bogus"} << usageExitCode << ""
                                     << "Usage: alarmcfg";
+    QTest::newRow("verify without port") << "th" << QStringList{"--verify", "site.json"} << usageExitCode << ""
+                                         << "--verify 需要 --port";
     QTest::newRow("traffic log not writable")
         << "analog" << QStringList{"--log-traffic", "/nonexistent/t.log"} << 1 << ""
         << "/nonexistent/t.log";
