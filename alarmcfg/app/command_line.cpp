@@ -10,6 +10,7 @@ namespace {
 const QString portOption = QStringLiteral("port");
 const QString readOption = QStringLiteral("read");
 const QString writeOption = QStringLiteral("write");
+const QString verifyOption = QStringLiteral("verify");
 const QString trafficOption = QStringLiteral("log-traffic");
 const QString helpOption = QStringLiteral("help");
 const QString versionOption = QStringLiteral("version");
@@ -17,12 +18,15 @@ const QString versionOption = QStringLiteral("version");
 void addOptions(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(QStringLiteral(
-        "短信报警控制器配置工具。不带 --read 或 --write 时打开窗口。\n退出码：0 成功，1 失败，2 参数错误。"));
+        "短信报警控制器配置工具。不带 --read、--write 或 --verify 时打开窗口。\n"
+        "退出码：0 成功（--verify：一致），1 失败（--verify：不一致），2 参数错误。"));
     parser.addOptions({
         {portOption, QStringLiteral("使用串口 DEVICE（设备路径，如 /dev/ttyUSB0）或 COMn。"),
             QStringLiteral("DEVICE|COMn")},
         {readOption, QStringLiteral("不打开窗口：读取控制器的全部参数，保存到 FILE。"), QStringLiteral("FILE")},
         {writeOption, QStringLiteral("不打开窗口：检查 FILE，再把其中的全部参数写入控制器。"),
+            QStringLiteral("FILE")},
+        {verifyOption, QStringLiteral("不打开窗口：读取控制器的全部参数，与 FILE 逐项比较，每个不同之处一行。"),
             QStringLiteral("FILE")},
         {trafficOption, QStringLiteral("把每次通信（时间、请求、应答、结果）追加到 FILE。"),
             QStringLiteral("FILE")},
@@ -54,9 +58,13 @@ std::optional<QString> combinationError(const QCommandLineParser &parser)
         return QStringLiteral("多余的参数：%1").arg(parser.positionalArguments().first());
     if (parser.isSet(readOption) && parser.isSet(writeOption))
         return QStringLiteral("--read 和 --write 不能同时使用");
+    if (parser.isSet(verifyOption) && (parser.isSet(readOption) || parser.isSet(writeOption)))
+        return QStringLiteral("--verify 不能与 --read 或 --write 同时使用");
     if ((parser.isSet(readOption) || parser.isSet(writeOption)) && !parser.isSet(portOption))
         return QStringLiteral("--read 和 --write 需要 --port");
-    for (const QString &option : {portOption, readOption, writeOption, trafficOption})
+    if (parser.isSet(verifyOption) && !parser.isSet(portOption))
+        return QStringLiteral("--verify 需要 --port");
+    for (const QString &option : {portOption, readOption, writeOption, verifyOption, trafficOption})
         if (parser.values(option).size() > 1)
             return QStringLiteral("--%1 只能给一次").arg(option);
     return std::nullopt;
@@ -72,7 +80,19 @@ CommandLine::Action actionOf(const QCommandLineParser &parser)
         return CommandLine::Action::Read;
     if (parser.isSet(writeOption))
         return CommandLine::Action::Write;
+    if (parser.isSet(verifyOption))
+        return CommandLine::Action::Verify;
     return CommandLine::Action::Window;
+}
+
+QString fileOptionOf(CommandLine::Action action)
+{
+    switch (action) {
+    case CommandLine::Action::Read: return readOption;
+    case CommandLine::Action::Write: return writeOption;
+    case CommandLine::Action::Verify: return verifyOption;
+    default: return {};
+    }
 }
 
 } // namespace
@@ -91,7 +111,8 @@ CommandLine parseCommandLine(const QStringList &arguments, const Edition &editio
             {}, {}};
     if (const auto error = combinationError(parser))
         return refused(parser, edition, *error);
-    const QString file = parser.value(action == CommandLine::Action::Read ? readOption : writeOption);
+    const QString fileOption = fileOptionOf(action);
+    const QString file = fileOption.isEmpty() ? QString() : parser.value(fileOption);
     return {action, {}, parser.value(portOption), file, parser.value(trafficOption)};
 }
 

@@ -262,6 +262,37 @@ void fillWindow(FormMain &form, const ConfigLayout &layout, const std::vector<st
     cmbDISel_Click(form);
 }
 
+// The file's values in the layout's order, after the checks of everything but the write's; none
+// for a field the file may leave out and does.
+std::vector<std::optional<QJsonValue>> checkedValues(const Edition &edition, const ConfigLayout &layout,
+                                                     const QByteArray &json)
+{
+    const QJsonObject file = parsedObject(json);
+    checkHeader(edition, layout, file);
+    std::vector<std::optional<QJsonValue>> values;
+    for (const ConfigField &field : layout.fields)
+        values.push_back(fieldValue(edition, file, field));
+    return values;
+}
+
+QByteArray fileText(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw ConfigFileError(QStringLiteral("无法打开配置文件 %1：%2").arg(path, file.errorString()));
+    const QByteArray json = file.read(maxConfigFileBytes + 1);
+    if (json.size() > maxConfigFileBytes)
+        throw ConfigFileError(QStringLiteral("配置文件 %1 过大（超过%2字节）").arg(path).arg(maxConfigFileBytes));
+    return json;
+}
+
+// A value as the file writes it, on one line: a text's line breaks show as \n.
+QString jsonText(const QJsonValue &value)
+{
+    const QByteArray inArray = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(inArray.mid(1, inArray.size() - 2));
+}
+
 } // namespace
 
 ConfigFileError::ConfigFileError(const QString &message)
@@ -287,11 +318,7 @@ void applyConfigurationJson(FormMain &form, const QByteArray &json)
 {
     const Edition &edition = form.edition();
     const ConfigLayout layout = configLayout(edition);
-    const QJsonObject file = parsedObject(json);
-    checkHeader(edition, layout, file);
-    std::vector<std::optional<QJsonValue>> values;
-    for (const ConfigField &field : layout.fields)
-        values.push_back(fieldValue(edition, file, field));
+    const std::vector<std::optional<QJsonValue>> values = checkedValues(edition, layout, json);
     FormMain scratch(edition);
     assembleWindow(scratch);
     fillWindow(scratch, layout, values);
@@ -309,13 +336,68 @@ void saveConfiguration(const FormMain &form, const QString &path, ConfigContent 
 
 void openConfiguration(FormMain &form, const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw ConfigFileError(QStringLiteral("无法打开配置文件 %1：%2").arg(path, file.errorString()));
-    const QByteArray json = file.read(maxConfigFileBytes + 1);
-    if (json.size() > maxConfigFileBytes)
-        throw ConfigFileError(QStringLiteral("配置文件 %1 过大（超过%2字节）").arg(path).arg(maxConfigFileBytes));
-    applyConfigurationJson(form, json);
+    applyConfigurationJson(form, fileText(path));
+}
+
+std::vector<ConfigDifference> differencesFromFile(const FormMain &controller, const QString &path)
+{
+    const Edition &edition = controller.edition();
+    const ConfigLayout layout = configLayout(edition);
+    FormMain fromFile(edition);
+    assembleWindow(fromFile);
+    const std::vector<std::optional<QJsonValue>> values = checkedValues(edition, layout, fileText(path));
+    fillWindow(fromFile, layout, values);
+    std::vector<ConfigDifference> differences;
+    for (std::size_t i = 0; i < layout.fields.size(); ++i) {
+        const ConfigField &field = layout.fields[i];
+        if (!values[i])
+            continue; // a file without the field asks nothing of it
+        const QJsonValue fileValue = windowValue(fromFile, field);
+        const QJsonValue controllerValue = windowValue(controller, field);
+        if (fileValue != controllerValue)
+            differences.push_back({field.windowName, jsonText(fileValue), jsonText(controllerValue)});
+    }
+    return differences;
+}
+
+WindowSnapshot::WindowSnapshot(const FormMain &form)
+{
+    for (const ConfigField &field : configLayout(form.edition()).fields) {
+        switch (field.kind) {
+        case ValueKind::Text:
+        case ValueKind::Number: values_.push_back(widgetOf<QLineEdit>(form, field)->text()); break;
+        case ValueKind::DIAlarmSlot: values_.push_back(form.DIAlarmText.at(field.writeIndex)); break;
+        case ValueKind::PhoneList: values_.push_back(phoneEntries(form).toVariantList()); break;
+        case ValueKind::Range: values_.push_back(selectedIndex(widgetOf<QComboBox>(form, field))); break;
+        case ValueKind::Option: values_.push_back(int(widgetOf<QCheckBox>(form, field)->checkState())); break;
+        }
+    }
+}
+
+void WindowSnapshot::restore(FormMain &form) const
+{
+    const ConfigLayout layout = configLayout(form.edition());
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+        const ConfigField &field = layout.fields[i];
+        const QVariant &value = values_[i];
+        switch (field.kind) {
+        case ValueKind::Text:
+        case ValueKind::Number: widgetOf<QLineEdit>(form, field)->setText(value.toString()); break;
+        case ValueKind::DIAlarmSlot: form.DIAlarmText[field.writeIndex] = value.toString(); break;
+        case ValueKind::PhoneList: setPhoneEntries(form, QJsonArray::fromVariantList(value.toList())); break;
+        case ValueKind::Range: widgetOf<QComboBox>(form, field)->setCurrentIndex(value.toInt()); break;
+        case ValueKind::Option:
+            widgetOf<QCheckBox>(form, field)->setCheckState(Qt::CheckState(value.toInt()));
+            break;
+        }
+    }
+    cmbDISel_Click(form);
+}
+
+QString differenceLine(const ConfigDifference &difference)
+{
+    return QStringLiteral("%1：文件 %2，控制器 %3")
+        .arg(difference.windowName, difference.fileValue, difference.controllerValue);
 }
 
 } // namespace alarmcfg

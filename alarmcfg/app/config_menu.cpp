@@ -2,6 +2,10 @@
 
 #include "app/backups.h"
 #include "app/config_file.h"
+#include "app/headless_run.h"
+#include "connection/link.h"
+#include "connection/on_demand_read.h"
+#include "connection/status_line.h"
 #include "window/form_main.h"
 
 #include <QAction>
@@ -13,9 +17,11 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QSettings>
 
 #include <memory>
+#include <optional>
 
 namespace alarmcfg {
 
@@ -31,14 +37,42 @@ struct MenuContext {
     QAction *recentEnd; // the recent files are listed just above it
 };
 
+const QString sameAsControllerMessage = QStringLiteral("与控制器一致");
+
 QString askForFile(FormMain &form, FileChoice choice)
 {
     if (choice == FileChoice::Open)
         return QFileDialog::getOpenFileName(&form, QStringLiteral("打开配置"), QString(), fileFilter);
+    if (choice == FileChoice::Compare)
+        return QFileDialog::getOpenFileName(&form, QStringLiteral("与控制器比较"), QString(), fileFilter);
     QString path = QFileDialog::getSaveFileName(&form, QStringLiteral("保存配置"), QString(), fileFilter);
     if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".json");
     return path;
+}
+
+// The file is checked before anything is read, so a bad file costs no traffic. The window keeps
+// what the user typed: comparing changes nothing in it.
+void compareWithController(FormMain &form, const QString &path)
+{
+    differencesFromFile(form, path);
+    const WindowSnapshot typed(form);
+    std::optional<std::vector<ConfigDifference>> differences;
+    {
+        const auto putBack = qScopeGuard([&] { typed.restore(form); });
+        BusyStep busy(form, readingStatus);
+        if (readWholeConfiguration(form))
+            differences = differencesFromFile(form, path);
+    }
+    if (!differences) {
+        if (!form.isEnding() && form.IsConnected)
+            form.showMessage(readFailedMessage);
+        return;
+    }
+    QStringList lines;
+    for (const ConfigDifference &difference : *differences)
+        lines << differenceLine(difference);
+    form.showMessage(lines.isEmpty() ? sameAsControllerMessage : lines.join(QLatin1Char('\n')));
 }
 
 QStringList recentConfigurations(const FormMain &form)
@@ -67,10 +101,14 @@ void runFileAction(const std::shared_ptr<MenuContext> &context, FileChoice choic
     try {
         if (choice == FileChoice::Save)
             saveConfiguration(form, path);
-        else
+        else if (choice == FileChoice::Open)
             openConfiguration(form, path);
-        rememberRecent(form, path);
-        listRecent(context);
+        else if (choice == FileChoice::Compare)
+            compareWithController(form, path);
+        if (choice != FileChoice::Compare) {
+            rememberRecent(form, path);
+            listRecent(context);
+        }
     } catch (const ConfigFileError &error) {
         form.showMessage(error.message());
     }
@@ -115,6 +153,18 @@ void addFileAction(const std::shared_ptr<MenuContext> &context, FileChoice choic
                      [context, choice] { runFileAction(context, choice, context->choose(choice)); });
 }
 
+// Comparing needs a connection before a file is asked for.
+void addCompareAction(const std::shared_ptr<MenuContext> &context)
+{
+    QAction *action = addAction(context->fileMenu, QStringLiteral("mnuCompareConfig"), QStringLiteral("与控制器比较…"));
+    QObject::connect(action, &QAction::triggered, &context->form, [context] {
+        if (!context->form.IsConnected)
+            context->form.showMessage(connectFirstMessage);
+        else
+            runFileAction(context, FileChoice::Compare, context->choose(FileChoice::Compare));
+    });
+}
+
 void openBackupFolder(const MenuContext &context)
 {
     const QString folder = backupFolder();
@@ -128,6 +178,7 @@ void addFileMenu(QMenuBar *bar, const std::shared_ptr<MenuContext> &context)
     context->fileMenu->setObjectName(QStringLiteral("mnuFile"));
     addFileAction(context, FileChoice::Open);
     addFileAction(context, FileChoice::Save);
+    addCompareAction(context);
     context->fileMenu->addSeparator();
     context->recentEnd = context->fileMenu->addSeparator();
     QAction *backups = addAction(context->fileMenu, QStringLiteral("mnuBackups"), QStringLiteral("打开备份文件夹"));
@@ -168,6 +219,7 @@ void addHelpMenu(QMenuBar *bar, const std::shared_ptr<MenuContext> &context)
     QObject::connect(about, &QAction::triggered, &context->form,
                      [context] { context->form.showMessage(aboutText(context->form)); });
 }
+
 
 } // namespace
 

@@ -9,7 +9,7 @@ namespace alarmcfg {
 
 class FormMain;
 
-enum class FileChoice { Save, Open };
+enum class FileChoice { Save, Open, Compare };
 
 // Asks the user for a file; an empty result means cancelled.
 using FileChooser = std::function<QString(FileChoice choice)>;
@@ -21,7 +21,8 @@ inline const QString recentConfigurationsKey = QStringLiteral("recentConfigurati
 
 // The menu bar above the window's groups. 文件: 打开配置… (Ctrl+O) fills the window from a file as
 // a read-back would, without writing to the controller; 保存配置… (Ctrl+S) saves what the window
-// holds; the last configurations opened or saved (kept in the window's settings); 打开备份文件夹;
+// holds; 与控制器比较… reads the connected controller as connecting does and lists in one
+// message what differs from a file, leaving the window's values as they were; the last configurations opened or saved (kept in the window's settings); 打开备份文件夹;
 // 退出 (Ctrl+Q). 帮助: 使用说明 opens the README shipped with the program, 关于 names program,
 // model, version and Qt. A failure is told in the window's message box. Without a chooser, file
 // dialogs ask; without an opener, the desktop opens.

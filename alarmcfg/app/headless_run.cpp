@@ -101,14 +101,10 @@ bool readAllCommands(FormMain &form)
     return answered;
 }
 
-// True when every read was answered and the connection still stands.
 bool readBack(HiddenWindow &window)
 {
     window.report(QStringLiteral("读取全部参数"));
-    FormMain &form = window.form;
-    bool answered = false;
-    runHandler(form, [&] { answered = runReadSequence(form, form.edition().readBack) && readAllCommands(form); });
-    return answered && form.IsConnected;
+    return readWholeConfiguration(window.form);
 }
 
 int readIntoFile(HiddenWindow &window, const QString &path)
@@ -136,7 +132,37 @@ int writeFromFile(HiddenWindow &window, const QString &path)
     return window.lastMessage == WriteMessages::succeeded ? 0 : failureExitCode;
 }
 
+// The file is checked before the port is opened; each difference is one line, the field named as
+// the window names it.
+int verifyAgainstFile(HiddenWindow &window, const QString &path)
+{
+    window.report(QStringLiteral("检查 %1").arg(path));
+    differencesFromFile(window.form, path);
+    if (!window.connect())
+        return failureExitCode;
+    if (!readBack(window)) {
+        window.report(QStringLiteral("控制器没有回答全部读取请求，无法与 %1 比较").arg(path));
+        return failureExitCode;
+    }
+    const std::vector<ConfigDifference> differences = differencesFromFile(window.form, path);
+    for (const ConfigDifference &difference : differences)
+        window.report(differenceLine(difference));
+    if (!differences.empty()) {
+        window.report(QStringLiteral("控制器与 %1 有%2处不同").arg(path).arg(differences.size()));
+        return failureExitCode;
+    }
+    window.report(QStringLiteral("控制器与 %1 一致").arg(path));
+    return 0;
+}
+
 } // namespace
+
+bool readWholeConfiguration(FormMain &form)
+{
+    bool answered = false;
+    runHandler(form, [&] { answered = runReadSequence(form, form.edition().readBack) && readAllCommands(form); });
+    return answered && form.IsConnected;
+}
 
 int runWithoutWindow(const CommandLine &commandLine, const Edition &edition, TrafficLog *trafficLog)
 {
@@ -144,6 +170,8 @@ int runWithoutWindow(const CommandLine &commandLine, const Edition &edition, Tra
     try {
         if (commandLine.action == CommandLine::Action::Read)
             return readIntoFile(window, commandLine.file);
+        if (commandLine.action == CommandLine::Action::Verify)
+            return verifyAgainstFile(window, commandLine.file);
         return writeFromFile(window, commandLine.file);
     } catch (const ConfigFileError &error) {
         window.report(error.message());

@@ -94,7 +94,8 @@ int runProgram(int argc, char **argv, const Edition &edition)
     case CommandLine::Action::Version:
     case CommandLine::Action::Refused: return answerWithoutWindow(argc, argv, arguments, edition);
     case CommandLine::Action::Read:
-    case CommandLine::Action::Write: qputenv("QT_QPA_PLATFORM", "offscreen"); break;
+    case CommandLine::Action::Write:
+    case CommandLine::Action::Verify: qputenv("QT_QPA_PLATFORM", "offscreen"); break;
     case CommandLine::Action::Window: break;
     }
     std::unique_ptr<TrafficLog> trafficLog;

@@ -1,4 +1,5 @@
 #include "app/backups.h"
+#include "app/config_fields.h"
 #include "app/config_file.h"
 #include "app/config_menu.h"
 #include "app/json_path.h"
@@ -89,6 +90,10 @@ private slots:
     void badFile();
     void examplesOpen_data();
     void examplesOpen();
+    void windowNames_data();
+    void windowNames();
+    void differences_data();
+    void differences();
     void saveReplacesOnlyWithAWholeFile();
     void windowMenu();
     void backupFileNames_data();
@@ -230,6 +235,87 @@ void TestConfigFile::examplesOpen()
     QCOMPARE(fileOf(*rig.form), expected);
 }
 
+void TestConfigFile::windowNames_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("password") << "analog" << "password" << "指令密码";
+    QTest::newRow("relay command") << "analog" << "relays[0].open" << "继电器1 开启命令";
+    QTest::newRow("reply after closing") << "th" << "relays[3].closeReply" << "继电器4 回复命令（关闭）";
+    QTest::newRow("analog all-on") << "analog" << "allOn" << "全开指令";
+    QTest::newRow("th all-off") << "th" << "allOff" << "全关命令";
+    QTest::newRow("input text") << "analog" << "inputAlarmTexts[2]" << "数字通道3 报警短信";
+    QTest::newRow("phone entry") << "th" << "phones[1]" << "手机号码 第2个";
+    QTest::newRow("analog limit") << "analog" << "analogInputs[1].low" << "通道1下限";
+    QTest::newRow("th alarm text") << "th" << "humidity.highText" << "湿度上限 温湿度报警短信";
+    QTest::newRow("calibration") << "th" << "temperature.calibration" << "温度值 校准值";
+    QTest::newRow("full scale") << "analog" << "analogInputs[0].fullScale" << "模拟通道0 满量程值";
+    QTest::newRow("option") << "analog" << "options.phoneAlarm" << "电话报警";
+    QTest::newRow("not a field") << "analog" << "relays[9].open" << "relays[9].open";
+}
+
+// Every field has its own window name, so a message naming it points at one box.
+void TestConfigFile::windowNames()
+{
+    QFETCH(QString, edition);
+    QFETCH(QString, path);
+    QFETCH(QString, name);
+    const ConfigLayout layout = configLayout(editionNamed(edition));
+    QCOMPARE(windowNameOf(layout, path), name);
+    QSet<QString> names;
+    for (const ConfigField &field : layout.fields) {
+        QVERIFY2(!field.windowName.trimmed().isEmpty() && !names.contains(field.windowName),
+            qPrintable(field.path));
+        names.insert(field.windowName);
+    }
+}
+
+void TestConfigFile::differences_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<bool>("phone");          // the window holds a phone number
+    QTest::addColumn<QJsonObject>("changes"); // to the file saved from the window
+    QTest::addColumn<QStringList>("lines");
+
+    QTest::newRow("same values") << "analog" << true << QJsonObject() << QStringList();
+    QTest::newRow("a value the write refuses, held by both") << "th" << false << QJsonObject() << QStringList();
+    QTest::newRow("number as the register holds it")
+        << "analog" << true << QJsonObject{{"relays[2].actionTime", 3}}
+        << QStringList{"继电器3 动作时间：文件 3，控制器 0"};
+    QTest::newRow("line break stays on one line")
+        << "analog" << true << QJsonObject{{"inputAlarmTexts[1]", "门\n开"}}
+        << QStringList{"数字通道2 报警短信：文件 \"门\\n开\"，控制器 \""};
+    QTest::newRow("range and empty text")
+        << "analog" << true << QJsonObject{{"analogInputs[1].range", "0~10V"}, {"password", ""}}
+        << QStringList{"指令密码：文件 \"\"，控制器 \"739164\"", "模拟通道1 输入选择：文件 \"0~10V\"，控制器 \"0~5V\""};
+}
+
+// Compared as a file holds the values, in the window's order; the file's own checks apply but
+// not the write's.
+void TestConfigFile::differences()
+{
+    QFETCH(QString, edition);
+    QFETCH(bool, phone);
+    QFETCH(QJsonObject, changes);
+    QFETCH(QStringList, lines);
+    const auto rig = phone ? writableRig(edition) : std::make_unique<FormRig>(editionNamed(edition));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("site.json");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(jsonText(withChanges(fileOf(*rig->form), changes))) > 0);
+    file.close();
+    QStringList reported;
+    for (const ConfigDifference &difference : differencesFromFile(*rig->form, path))
+        reported << differenceLine(difference);
+    QCOMPARE(reported.size(), lines.size());
+    for (int i = 0; i < lines.size(); ++i) {
+        QVERIFY2(reported[i].startsWith(lines[i]), qPrintable(reported[i]));
+        QVERIFY(!reported[i].contains('\n'));
+    }
+}
+
 // A refused save leaves the old file whole and no temporary file beside it.
 void TestConfigFile::saveReplacesOnlyWithAWholeFile()
 {
@@ -266,7 +352,8 @@ void TestConfigFile::windowMenu()
     QSettings settings(dir.filePath("settings.ini"), QSettings::IniFormat);
     rig.form->settings = &settings;
     QList<QUrl> opened;
-    addConfigurationMenu(*rig.form, [&chosen](FileChoice) { return chosen; },
+    int asked = 0;
+    addConfigurationMenu(*rig.form, [&chosen, &asked](FileChoice) { ++asked; return chosen; },
                          [&opened](const QUrl &url) { opened << url; return true; });
     auto *save = rig.form->findChild<QAction *>("mnuSaveConfig");
     auto *open = rig.form->findChild<QAction *>("mnuOpenConfig");
@@ -288,6 +375,11 @@ void TestConfigFile::windowMenu()
     QVERIFY(rig.messages[0].contains(chosen));
     QCOMPARE(rig.form->ui.txtOpen[0]->text(), "开门");
 
+    // Comparing needs a connection and asks for no file without one.
+        rig.form->findChild<QAction *>("mnuCompareConfig")->trigger();
+    QCOMPARE(rig.messages.size(), 2);
+    QCOMPARE(rig.messages[1], "请链接设备");
+    QCOMPARE(asked, 3);
     // Only files opened or saved are listed, the newest first and each once; an entry opens its file.
     for (int i = 0; i < recentConfigurationCount + 2; ++i) {
         chosen = dir.filePath(QStringLiteral("site%1.json").arg(i));
@@ -304,9 +396,9 @@ void TestConfigFile::windowMenu()
     QVERIFY(!kept.contains(dir.filePath("site0.json")));
     QVERIFY(!kept.contains(dir.filePath("missing.json")));
     const auto entries = rig.form->findChild<QMenu *>("mnuFile")->actions();
-    QVERIFY(entries[entries.indexOf(open) + 3]->text().endsWith(QDir::toNativeSeparators(chosen)));
+    QVERIFY(entries[entries.indexOf(open) + 4]->text().endsWith(QDir::toNativeSeparators(chosen)));
     rig.form->ui.txtOpen[0]->setText("changed");
-    entries[entries.indexOf(open) + 3]->trigger();
+    entries[entries.indexOf(open) + 4]->trigger();
     QCOMPARE(rig.form->ui.txtOpen[0]->text(), "开门");
 
     auto *quit = rig.form->findChild<QAction *>("mnuExit");
