@@ -1,15 +1,10 @@
 #include "network_serial_port.h"
 
-#include <QHostAddress>
 #include <QTcpSocket>
-#include <QUrl>
 
 #include <utility>
 
 namespace {
-
-const QString rawScheme = QStringLiteral("tcp");
-const QString comPortScheme = QStringLiteral("rfc2217");
 
 constexpr auto connectLimit = std::chrono::seconds(3);
 constexpr int writeStallMilliseconds = 2000;
@@ -43,26 +38,6 @@ NetworkSerialPort::NetworkSerialPort() = default;
 
 NetworkSerialPort::~NetworkSerialPort() = default;
 
-bool NetworkSerialPort::isNetworkName(const QString &name)
-{
-    const QString scheme = name.section(QStringLiteral("://"), 0, 0).toLower();
-    return name.contains(QStringLiteral("://")) && (scheme == rawScheme || scheme == comPortScheme);
-}
-
-NetworkSerialPort::Address NetworkSerialPort::parseAddress(const QString &name)
-{
-    const QUrl url(name.trimmed(), QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    const int port = url.port();
-    const bool valid = url.isValid() && (scheme == rawScheme || scheme == comPortScheme)
-                       && !url.host().isEmpty() && port > 0 && (url.path().isEmpty() || url.path() == QStringLiteral("/"))
-                       && url.userInfo().isEmpty() && !url.hasQuery() && !url.hasFragment();
-    if (!valid)
-        fail(QStringLiteral("设备服务器地址 %1 无效：请写成 tcp://主机:端口 或 rfc2217://主机:端口").arg(name),
-             PortFailure::NotFound);
-    return {scheme == comPortScheme, url.host(), quint16(port)};
-}
-
 QString NetworkSerialPort::where() const
 {
     const QString host = address_->host.contains(QLatin1Char(':'))
@@ -88,7 +63,10 @@ void NetworkSerialPort::setPortNumber(int number)
 
 void NetworkSerialPort::setDevicePath(const QString &path)
 {
-    address_ = parseAddress(path);
+    address_ = deviceServerAddress(path);
+    if (!address_)
+        fail(QStringLiteral("设备服务器地址 %1 无效：请写成 tcp://主机:端口 或 rfc2217://主机:端口").arg(path),
+             PortFailure::NotFound);
 }
 
 bool NetworkSerialPort::isOpen() const
@@ -224,9 +202,11 @@ void NetworkSerialPort::discardInput()
         return;
     }
     receive(0);
-    received_.clear();
-    if (session_)
+    // Stale bytes here mean the server may hold more of them. Purging before every request would
+    // cost each request the server's acknowledgement, which delays its reply behind it.
+    if (session_ && !received_.isEmpty())
         send(telnet_com_port::Session::purgeReceived());
+    received_.clear();
 }
 
 int NetworkSerialPort::bytesWaiting()

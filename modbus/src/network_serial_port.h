@@ -1,6 +1,7 @@
 #pragma once
 
 #include "line_settings.h"
+#include "modbus/port_directory.h"
 #include "modbus/serial_port.h"
 #include "telnet_com_port.h"
 
@@ -22,9 +23,6 @@ public:
     NetworkSerialPort(const NetworkSerialPort &) = delete;
     NetworkSerialPort &operator=(const NetworkSerialPort &) = delete;
 
-    // Whether `name` is a device server's address rather than a local device.
-    static bool isNetworkName(const QString &name);
-
     void setBufferSizes(int inputBytes, int outputBytes) override;
     void discardInput() override;
     void setSettings(const QString &settings) override;
@@ -40,12 +38,6 @@ public:
     void waitForInput(Clock::time_point deadline) override;
 
 private:
-    struct Address {
-        bool comPortControl = false;
-        QString host;
-        quint16 port = 0;
-    };
-    static Address parseAddress(const QString &name);
     QString where() const;
     void connectSocket(Clock::time_point deadline);
     void setLine(Clock::time_point deadline);
@@ -55,7 +47,7 @@ private:
     [[noreturn]] void failLost();
     [[noreturn]] void failConnecting();
 
-    std::optional<Address> address_;
+    std::optional<DeviceServerAddress> address_;
     LineSettings settings_;
     int inputCapacity_ = 1024;
     std::unique_ptr<QTcpSocket> socket_;

@@ -1,5 +1,6 @@
 #include "switching_serial_port.h"
 
+#include "modbus/port_directory.h"
 #include "network_serial_port.h"
 #include "system_serial_port.h"
 
@@ -30,7 +31,7 @@ void SwitchingSerialPort::setPortNumber(int number)
 
 void SwitchingSerialPort::setDevicePath(const QString &path)
 {
-    SerialPort *port = NetworkSerialPort::isNetworkName(path) ? network_.get() : local_.get();
+    SerialPort *port = isDeviceServerName(path) ? network_.get() : local_.get();
     port->setDevicePath(path);
     chosen_ = port;
 }
