@@ -107,6 +107,13 @@ void TestCommandLine::parse_data()
     QTest::newRow("help") << QStringList{"-h"} << Action::Help << ""
                           << ""
                           << "--log-traffic <FILE>";
+    QTest::newRow("help names device servers") << QStringList{"-h"} << Action::Help << ""
+                                               << ""
+                                               << "rfc2217://主机:端口";
+    QTest::newRow("device server") << QStringList{"--port", "rfc2217://10.0.0.5:4001", "--read", "a.json"}
+                                   << Action::Read << "rfc2217://10.0.0.5:4001"
+                                   << "a.json"
+                                   << "";
     QTest::newRow("version") << QStringList{"--version"} << Action::Version << ""
                              << ""
                              << "alarmcfg 5.0";
