@@ -6,7 +6,13 @@
 #include "simulator.h"
 
 #include <QProcess>
+#include <QSemaphore>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
+
+#include <optional>
+#include <thread>
 
 namespace {
 
@@ -63,7 +69,40 @@ private:
 enum class Request { Read, WriteSingle, WriteBlock };
 
 // What happens to a connection through a device server.
-enum class ServerCase { ReadAndWrite, LineSettings, ServerKilled, ClosedPort, UnknownHost, NoTelnet };
+enum class ServerCase { ReadAndWrite, LineSettings, ServerKilled, ClosedPort, UnknownHost, NoTelnet, SpeedRefused };
+
+// A Telnet server on 127.0.0.1 that takes the COM port option but sets 19200 bit/s whatever it
+// is asked, for one connection.
+class SpeedRefusingServer {
+public:
+    SpeedRefusingServer()
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost);
+        port = probe.serverPort();
+        probe.close();
+        thread = std::thread([this] {
+            QTcpServer server;
+            if (!server.listen(QHostAddress::LocalHost, port))
+                return;
+            listening.release();
+            if (!server.waitForNewConnection(5000))
+                return;
+            QTcpSocket *client = server.nextPendingConnection();
+            client->write(QByteArray::fromHex("fffd2c" "fffa2c6500004b00fff0"));
+            client->waitForBytesWritten(1000);
+            client->waitForDisconnected(5000);
+        });
+        listening.tryAcquire(1, 5000);
+    }
+    ~SpeedRefusingServer() { thread.join(); }
+
+    quint16 port = 0;
+
+private:
+    QSemaphore listening;
+    std::thread thread;
+};
 
 // The settings of a terminal as stty shows them.
 QString sttyOf(const QString &device)
@@ -271,6 +310,7 @@ private slots:
                                                     << "找不到设备服务器 no-such-server.invalid";
         }
         QTest::newRow("rfc2217 on a raw port") << "rfc2217" << ServerCase::NoTelnet << "没有应答串口设置";
+        QTest::newRow("rfc2217 speed refused") << "rfc2217" << ServerCase::SpeedRefused << "不接受串口设置：波特率";
     }
     void deviceServers()
     {
@@ -290,10 +330,13 @@ private slots:
             address = server.url(qPrintable(scheme), DeviceServer::freePort());
         if (what == ServerCase::UnknownHost)
             address = scheme + QStringLiteral("://no-such-server.invalid:4001");
+        std::optional<SpeedRefusingServer> refusing;
+        if (what == ServerCase::SpeedRefused)
+            address = server.url("rfc2217", refusing.emplace().port);
         rig.component.setDevicePath(address);
         const bool opened = rig.component.OpenPort();
 
-        if (what == ServerCase::ClosedPort || what == ServerCase::UnknownHost || what == ServerCase::NoTelnet) {
+        if (!failure.isEmpty() && what != ServerCase::ServerKilled) {
             QVERIFY(!opened);
             QCOMPARE(rig.messages.texts.size(), 1);
             QVERIFY2(rig.messages.texts[0].startsWith(QStringLiteral("串口错误\n"))
