@@ -21,7 +21,8 @@ void addOptions(QCommandLineParser &parser)
         "短信报警控制器配置工具。不带 --read、--write 或 --verify 时打开窗口。\n"
         "退出码：0 成功（--verify：一致），1 失败（--verify：不一致），2 参数错误。"));
     parser.addOptions({
-        {portOption, QStringLiteral("使用串口 DEVICE（设备路径，如 /dev/ttyUSB0）或 COMn。"),
+        {portOption, QStringLiteral("使用串口 DEVICE（设备路径，如 /dev/ttyUSB0）或 COMn；"
+                                    "串口服务器写成 tcp://主机:端口 或 rfc2217://主机:端口。"),
             QStringLiteral("DEVICE|COMn")},
         {readOption, QStringLiteral("不打开窗口：读取控制器的全部参数，保存到 FILE。"), QStringLiteral("FILE")},
         {writeOption, QStringLiteral("不打开窗口：检查 FILE，再把其中的全部参数写入控制器。"),
@@ -118,7 +119,7 @@ CommandLine parseCommandLine(const QStringList &arguments, const Edition &editio
 
 QString unknownPortMessage(const QString &port)
 {
-    return QStringLiteral("无法识别的串口 %1：请用 COM1 到 COM7，或设备的绝对路径（如 /dev/ttyUSB0）\n").arg(port);
+    return QStringLiteral("无法识别的串口 %1：请用 COM1 到 COM7，或设备的绝对路径（如 /dev/ttyUSB0），或串口服务器 tcp://主机:端口、rfc2217://主机:端口\n").arg(port);
 }
 
 } // namespace alarmcfg

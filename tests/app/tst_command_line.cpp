@@ -4,6 +4,7 @@
 #include "app/qt_translations.h"
 #include "app/config_menu.h"
 #include "app/json_path.h"
+#include "device_server.h"
 #include "connection/connect.h"
 #include "connection/read_back_decoding.h"
 #include "editing/write_parameters.h"
@@ -68,6 +69,26 @@ Run runProgram(const QString &edition, const QStringList &arguments)
         QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
 }
 
+// Every request a controller received, as bytes.
+QStringList requestsOf(const QList<SimulatorRequest> &requests)
+{
+    QStringList sent;
+    for (const SimulatorRequest &request : requests)
+        sent << request.request;
+    return sent;
+}
+
+// A saved configuration without its time of saving.
+QByteArray savedWithoutTime(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QJsonObject document = QJsonDocument::fromJson(file.readAll()).object();
+    document.remove(QStringLiteral("saved"));
+    return QJsonDocument(document).toJson();
+}
+
 // What a write put on the wire: function, first register and values of each request.
 QStringList writesOf(const QList<SimulatorRequest> &requests)
 {
@@ -108,6 +129,8 @@ private slots:
     void withoutDisplay();
     void writeFromFileSendsWhatSetSends_data();
     void writeFromFileSendsWhatSetSends();
+    void deviceServerCarriesTheSameRequests_data();
+    void deviceServerCarriesTheSameRequests();
     void readThenWriteReproducesTheController_data();
     void readThenWriteReproducesTheController();
     void verifyListsDifferences_data();
@@ -145,6 +168,13 @@ void TestCommandLine::parse_data()
     QTest::newRow("help") << QStringList{"-h"} << Action::Help << ""
                           << ""
                           << "--log-traffic <FILE>";
+    QTest::newRow("help names device servers") << QStringList{"-h"} << Action::Help << ""
+                                               << ""
+                                               << "rfc2217://主机:端口";
+    QTest::newRow("device server") << QStringList{"--port", "rfc2217://10.0.0.5:4001", "--read", "a.json"}
+                                   << Action::Read << "rfc2217://10.0.0.5:4001"
+                                   << "a.json"
+                                   << "";
     QTest::newRow("version") << QStringList{"--version"} << Action::Version << ""
                              << ""
                              << "alarmcfg 5.0";
@@ -274,6 +304,47 @@ void TestCommandLine::writeFromFileSendsWhatSetSends()
     QVERIFY(run.err.contains(WriteMessages::succeeded));
     QVERIFY(!fromWindow.isEmpty());
     QCOMPARE(writesOf(sim.requests()), fromWindow);
+}
+
+void TestCommandLine::deviceServerCarriesTheSameRequests_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<QString>("scheme");
+    for (const char *edition : {"analog", "th"})
+        for (const char *scheme : {"tcp", "rfc2217"})
+            QTest::addRow("%s %s", edition, scheme) << edition << scheme;
+}
+
+// The connect read-back and the full write through ser2net put the same bytes on the line as
+// on a local port, and the read-back saves the same file.
+void TestCommandLine::deviceServerCarriesTheSameRequests()
+{
+    QFETCH(QString, edition);
+    QFETCH(QString, scheme);
+    QTemporaryDir dir;
+    // The read-back into `file`, then the example written; standard error of a failure.
+    const auto readAndWrite = [&](const QString &port, const QString &file) {
+        const Run read = runProgram(edition, {"--port", port, "--read", file});
+        const Run write = runProgram(edition, {"--port", port, "--write", exampleOf(edition)});
+        return read.err.repeated(read.exitCode != 0 ? 1 : 0) + write.err.repeated(write.exitCode != 0 ? 1 : 0);
+    };
+    Simulator local;
+    Simulator remote;
+    local.setPortNumber(5);
+    QVERIFY2(local.start(simulatorArguments(edition, {"--static"})), qPrintable(local.errorText()));
+    QVERIFY2(remote.start(simulatorArguments(edition, {"--static"})), qPrintable(remote.errorText()));
+    DeviceServer server;
+    if (!server.start(remote.devicePath()))
+        QFAIL(qPrintable(server.errorText()));
+    const QString port = server.url(qPrintable(scheme), scheme == "tcp" ? server.rawPort : server.telnetPort);
+
+    const QString localFailure = readAndWrite("COM5", dir.filePath("local.json"));
+    QVERIFY2(localFailure.isEmpty(), qPrintable(localFailure));
+    const QString remoteFailure = readAndWrite(port, dir.filePath("remote.json"));
+    QVERIFY2(remoteFailure.isEmpty(), qPrintable(remoteFailure));
+    QVERIFY(requestsOf(local.requests()).size() > 50);
+    QCOMPARE(requestsOf(remote.requests()), requestsOf(local.requests()));
+    QCOMPARE(savedWithoutTime(dir.filePath("remote.json")), savedWithoutTime(dir.filePath("local.json")));
 }
 
 void TestCommandLine::readThenWriteReproducesTheController_data()

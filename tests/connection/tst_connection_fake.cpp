@@ -368,6 +368,12 @@ void TestConnectionFake::portChoiceIsOpenedAndRemembered_data()
     QTest::addColumn<int>("preselectedIndex");
     QTest::newRow("list item") << QString() << 3 << "" << "COM3" << true << 2;
     QTest::newRow("device path") << "/dev/ttyUSB1" << 0 << "/dev/ttyUSB1" << "/dev/ttyUSB1" << true << -1;
+    QTest::newRow("raw device server") << "tcp://192.168.1.20:4001" << 0 << "tcp://192.168.1.20:4001"
+                                       << "tcp://192.168.1.20:4001" << true << -1;
+    QTest::newRow("device server with line control") << "RFC2217://server.local:7000" << 0
+                                                     << "RFC2217://server.local:7000"
+                                                     << "RFC2217://server.local:7000" << true << -1;
+    QTest::newRow("device server without a port") << "tcp://192.168.1.20" << 0 << "" << QString() << false << 0;
     QTest::newRow("item in lower case: refused here, preselected at start")
         << "com2" << 0 << "" << QString() << true << 1;
     QTest::newRow("neither item nor path") << "USB" << 0 << "" << QString() << false << 0;

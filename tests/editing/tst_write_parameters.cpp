@@ -1,5 +1,7 @@
 #include "edition_named.h"
 #include "connection/link.h"
+#include "connection/port_choice.h"
+#include "device_server.h"
 #include "editing/write_parameters.h"
 #include "model/register_text.h"
 #include "form_rig.h"
@@ -142,6 +144,7 @@ private slots:
     void refusals();
     void silentController();
     void progressBarDuringWrite();
+    void vanishedDeviceDropsConnection_data();
     void vanishedDeviceDropsConnection();
     void portFailureWhileAwaitingReply_data();
     void portFailureWhileAwaitingReply();
@@ -578,24 +581,46 @@ void TestWriteParameters::progressBarDuringWrite()
     QVERIFY(bar->isHidden());
 }
 
-// The device vanishing mid-write stops the sequence at the first request that cannot be sent
-// and gives up the connection, instead of one send error per remaining request.
+void TestWriteParameters::vanishedDeviceDropsConnection_data()
+{
+    QTest::addColumn<QString>("scheme"); // empty: the local line, else a device server's
+    QTest::newRow("local line") << "";
+    QTest::newRow("raw device server") << "tcp";
+    QTest::newRow("RFC 2217 device server") << "rfc2217";
+}
+
+// The device (or the device server) vanishing mid-write stops the sequence at the first request
+// that cannot be sent and gives up the connection, instead of one send error per remaining
+// request.
 void TestWriteParameters::vanishedDeviceDropsConnection()
 {
+    QFETCH(QString, scheme);
     WriteRig rig(analogEdition());
-    QVERIFY2(rig.open(), qPrintable(rig.sim.errorText()));
+    QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
+    DeviceServer server;
+    QString reason = QStringLiteral("串口设备 %1 已断开").arg(rig.sim.devicePath());
+    if (!scheme.isEmpty()) {
+        if (!server.start(rig.sim.devicePath()))
+            QFAIL(qPrintable(server.errorText()));
+        const quint16 port = scheme == "tcp" ? server.rawPort : server.telnetPort;
+        QVERIFY(preselectPort(*rig.form, server.url(qPrintable(scheme), port)));
+        reason = QStringLiteral("与设备服务器 127.0.0.1:%1 的连接已断开").arg(port);
+    }
+    QVERIFY(rig.open());
     connect(rig.form->modbus1, &modbus::FC16PresetMultiRegisterRespond4X, this,
             [&](qint16, qint16, qint16 &, qint16 &startAddress, qint16 &) {
-                if (startAddress == 490)
+                if (startAddress != 490)
+                    return;
+                if (scheme.isEmpty())
                     rig.sim.kill();
+                else
+                    server.kill();
             });
 
     rig.click(rig.form->ui.cmdRelayWrite);
 
     // One message: the connection is lost during the write, the controller may hold part of it, and why.
-    QCOMPARE(rig.messages,
-             QStringList{connectionLostMessage(QStringLiteral("串口设备 %1 已断开").arg(rig.sim.devicePath()),
-                                               WriteMessages::connectionLostDuringWrite)});
+    QCOMPARE(rig.messages, QStringList{connectionLostMessage(reason, WriteMessages::connectionLostDuringWrite)});
     QVERIFY(!rig.form->IsConnected);
     QVERIFY(rig.form->ui.ProgressBar1->isHidden());
     QCOMPARE(rig.form->ui.lstPhone->currentRow(), -1);

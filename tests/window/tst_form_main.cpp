@@ -702,6 +702,8 @@ void TestFormMain::portDevicesShown_data()
     QTest::newRow("COM2 the built-in port") << "COM2" << "COM2：ROOT/dev/ttyS0" << "ROOT/dev/ttyS0\n内置串口";
     QTest::newRow("COM3 nothing") << "COM3" << "COM3：未找到串口设备" << "未找到串口设备";
     QTest::newRow("typed device path") << "/dev/ttyACM5" << "/dev/ttyACM5" << "/dev/ttyACM5";
+    QTest::newRow("typed device server") << "rfc2217://10.0.0.5:4001" << "rfc2217://10.0.0.5:4001"
+                                         << "rfc2217://10.0.0.5:4001";
     QTest::newRow("typed port beyond the list") << "COM9" << "未找到串口设备" << "未找到串口设备";
 }
 
