@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QTextStream>
 
+#include <algorithm>
 #include <optional>
 
 namespace alarmcfg {
@@ -90,6 +91,12 @@ bool readAllCommand(FormMain &form, const RegisterBlock &slot)
     return stored.has_value();
 }
 
+int allCommandCount(const Edition &edition)
+{
+    return int(std::ranges::count(edition.writePlan, Field::AllCommand,
+                                  [](const WriteStep &step) { return step.block.field; }));
+}
+
 // The window's read-back leaves out the all-on and all-off commands, which it only writes; a file
 // must carry them, so that writing it reproduces the controller.
 bool readAllCommands(FormMain &form)
@@ -107,7 +114,12 @@ bool readBack(HiddenWindow &window)
     window.report(QStringLiteral("读取全部参数"));
     FormMain &form = window.form;
     bool answered = false;
-    runHandler(form, [&] { answered = runReadSequence(form, form.edition().readBack) && readAllCommands(form); });
+    const std::vector<ReadStep> &plan = form.edition().readBack;
+    const int requests = requestCount(plan) + allCommandCount(form.edition());
+    runHandler(form, [&] {
+        runSequence(form, requests, {readBackFailedMessage},
+                    [&] { answered = runReadSequence(form, plan) && readAllCommands(form); });
+    });
     return answered && form.IsConnected;
 }
 

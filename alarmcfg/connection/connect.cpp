@@ -59,8 +59,9 @@ bool openAndProbe(FormMain &form, const QString &device)
 void readEverything(FormMain &form, const QString &device)
 {
     showStatus(form, ConnectStatus::readingAll.arg(device));
-    runReadSequence(form, form.edition().readBack);
-    showStatus(form, ConnectStatus::connected.arg(device, form.ui.lblVertion->text()) + failureNote(form));
+    const std::vector<ReadStep> &plan = form.edition().readBack;
+    if (runSequence(form, requestCount(plan), {readBackFailedMessage}, [&] { runReadSequence(form, plan); }))
+        showStatus(form, ConnectStatus::connected.arg(device, form.ui.lblVertion->text()) + failureNote(form));
 }
 
 void connectController(FormMain &form)

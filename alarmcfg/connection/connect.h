@@ -11,6 +11,9 @@ class FormMain;
 inline const QString noControllerMessage =
     QStringLiteral("设备未连接或设备初始化尚未完成，请稍后重试！");
 
+// The read-back after connecting stopped because the controller fell silent.
+inline const QString readBackFailedMessage = QStringLiteral("读取控制器参数失败，请检查设备连接！");
+
 inline constexpr unsigned long settleAfterProbeMs = 100;
 
 // What the status line says while and after connecting; %1 is the device, %2 the firmware version.

@@ -57,10 +57,15 @@ QString connectionLostMessage(const QString &reason)
 
 void dropConnection(FormMain &form, const QString &message)
 {
+    dropConnection(form, message, linkLostStatus.arg(QString(message).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+}
+
+void dropConnection(FormMain &form, const QString &message, const QString &status)
+{
     closePortQuietly(*form.modbus1);
     stopTimers(form);
     showOffline(form);
-    showStatus(form, linkLostStatus.arg(QString(message).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+    showStatus(form, status);
     form.showMessage(message);
 }
 

@@ -37,6 +37,8 @@ void goOffline(FormMain &form);
 // (a port that fails again while closing is closed all the same), stops polling and the watchdog,
 // shows the disconnected caption, clears IsConnected, then tells the user `message`.
 void dropConnection(FormMain &form, const QString &message);
+// The same with its own words for the status line.
+void dropConnection(FormMain &form, const QString &message, const QString &status);
 
 // The program is ending: stops both timers and closes the port quietly.
 void releaseLink(FormMain &form);

@@ -233,7 +233,7 @@ bool sendOne(modbus &component, const Request &request)
 }
 
 // Sends the requests in order, going on after an unconfirmed one; true when all were confirmed.
-// A lost port ends the sequence with SerialPortError.
+// A lost port ends the sequence with SerialPortError, a silent controller with ControllerSilent.
 bool sendAll(FormMain &form, const std::vector<Request> &requests, Progress &progress)
 {
     bool allConfirmed = true;
@@ -252,6 +252,24 @@ void clearPhoneSelection(FormMain &form)
     form.ui.lstPhone->setCurrentRow(-1);
     form.ui.lstPhone->clearSelection();
 }
+
+// While the requests go out, however they end (a lost port or a silent controller ends them
+// early): the progress shown and the phone entry being written selected.
+class WriteDisplay {
+public:
+    WriteDisplay(FormMain &form, Progress &progress) : form(form), progress(progress) { progress.start(); }
+    ~WriteDisplay()
+    {
+        clearPhoneSelection(form);
+        progress.hide();
+    }
+    WriteDisplay(const WriteDisplay &) = delete;
+    WriteDisplay &operator=(const WriteDisplay &) = delete;
+
+private:
+    FormMain &form;
+    Progress &progress;
+};
 
 void refuse(FormMain &form, const WriteStatus &status, const QString &reason)
 {
@@ -276,17 +294,14 @@ void writeParameters(FormMain &form, const WriteStatus &status)
         return;
     }
     Progress progress(form.ui.ProgressBar1);
-    progress.start();
     bool confirmed = false;
-    try {
+    const bool finished = runSequence(form, int(prepared.requests.size()), {WriteMessages::failed, true}, [&] {
+        const WriteDisplay display(form, progress);
         confirmed = sendAll(form, prepared.requests, progress);
-    } catch (const SerialPortError &) {
-        clearPhoneSelection(form);
-        progress.hide();
-        throw; // the handler guard gives up the connection
-    }
-    clearPhoneSelection(form);
-    progress.finish();
+        progress.finish();
+    });
+    if (!finished)
+        return;
     showStatus(form, confirmed ? status.written : status.partly + failureNote(form));
     form.showMessage(confirmed ? WriteMessages::succeeded : WriteMessages::failed);
 }

@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 #include "app/config_file.h"
 #include "connection/connect.h"
+#include "connection/handler_guard.h"
 #include "connection/read_back_decoding.h"
 #include "editing/write_parameters.h"
 #include "edition_named.h"
@@ -289,6 +290,12 @@ void TestCommandLine::failures_data()
                                   << firmwareTooOldMessage << 1;
     QTest::newRow("read not answered") << "analog" << QStringList{"--fault", "exception", "--at", "770"}
                                        << "--read" << noFile << "没有回答全部读取请求" << -1;
+    QTest::newRow("controller falls silent during the read")
+        << "analog" << QStringList{"--fault", "silent", "--at", "522,542,562"} << "--read" << noFile
+        << silenceMessage << 5;
+    QTest::newRow("controller falls silent during the write")
+        << "analog" << QStringList{"--fault", "silent", "--at", "490,510,522"} << "--write" << noFile
+        << partialWriteMessage << 36;
     QTest::newRow("refused value") << "th" << QStringList{"--fault", "exception", "--at", "850"} << "--write"
                                    << noFile << WriteMessages::failed << -1;
     QTest::newRow("broken file") << "analog" << QStringList() << "--write"
