@@ -278,12 +278,29 @@ void applyConfigurationJson(FormMain &form, const QByteArray &json)
     fillWindow(form, layout, values);
 }
 
+namespace {
+
+ConfigFileError unsavable(const QString &path, const QSaveFile &file)
+{
+    return ConfigFileError(QStringLiteral("无法保存配置文件 %1：%2").arg(path, file.errorString()));
+}
+
+} // namespace
+
 void saveConfiguration(const FormMain &form, const QString &path)
 {
     const QByteArray json = configurationJson(form);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size() || !file.commit())
-        throw ConfigFileError(QStringLiteral("无法保存配置文件 %1：%2").arg(path, file.errorString()));
+        throw unsavable(path, file);
+}
+
+void checkSavable(const QString &path)
+{
+    QSaveFile file(path); // what saving needs: a temporary file beside the target
+    if (!file.open(QIODevice::WriteOnly))
+        throw unsavable(path, file);
+    file.cancelWriting();
 }
 
 void openConfiguration(FormMain &form, const QString &path)

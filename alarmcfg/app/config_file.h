@@ -40,4 +40,7 @@ void applyConfigurationJson(FormMain &form, const QByteArray &json);
 void saveConfiguration(const FormMain &form, const QString &path);
 void openConfiguration(FormMain &form, const QString &path);
 
+// Throws ConfigFileError when a configuration could not be saved at `path`; changes nothing.
+void checkSavable(const QString &path);
+
 } // namespace alarmcfg

@@ -123,8 +123,10 @@ bool readBack(HiddenWindow &window)
     return answered && form.IsConnected;
 }
 
+// The file is checked first, so a read that could not be saved sends nothing.
 int readIntoFile(HiddenWindow &window, const QString &path)
 {
+    checkSavable(path);
     if (!window.connect())
         return failureExitCode;
     if (!readBack(window)) {

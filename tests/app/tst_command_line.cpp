@@ -169,6 +169,9 @@ void TestCommandLine::withoutDisplay_data()
     QTest::newRow("traffic log not writable")
         << "analog" << QStringList{"--log-traffic", "/nonexistent/t.log"} << 1 << ""
         << "/nonexistent/t.log";
+    QTest::newRow("read into a missing folder sends nothing")
+        << "analog" << QStringList{"--port", "COM1", "--read", "/nonexistent/site.json"} << 1 << ""
+        << "无法保存配置文件 /nonexistent/site.json";
     QTest::newRow("bad file sends nothing")
         << "analog" << QStringList{"--port", "COM9", "--write", "/nonexistent"} << 1 << ""
         << "/nonexistent";
