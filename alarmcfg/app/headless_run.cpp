@@ -58,7 +58,7 @@ public:
             report(*portRefusal_);
             return false;
         }
-        report(QStringLiteral("连接 %1").arg(form.ui.cmbComSel->currentText()));
+        report(QStringLiteral("连接 %1").arg(portWithModel(form.ui.cmbComSel->currentText(), form.edition())));
         connectWithoutReadBack(form);
         return form.IsConnected;
     }

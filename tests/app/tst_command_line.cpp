@@ -289,6 +289,8 @@ void TestCommandLine::failures_data()
                              << -1;
     QTest::newRow("silent controller") << "th" << QStringList{"--silent"} << "--read" << noFile
                                        << noControllerMessage << -1;
+    QTest::newRow("model named before the first request") << "analog" << QStringList{"--silent"} << "--read"
+                                                          << noFile << "连接 COM5（模拟量型号）" << -1;
     QTest::newRow("old firmware") << "analog" << QStringList{"--firmware", "0x15"} << "--read" << noFile
                                   << firmwareTooOldMessage << 1;
     QTest::newRow("read not answered") << "analog" << QStringList{"--fault", "exception", "--at", "770"}
