@@ -37,4 +37,7 @@ struct ConfigLayout {
 // The file layout of an edition; throws std::invalid_argument for an edition without one.
 ConfigLayout configLayout(const Edition &edition);
 
+// The program that opens files of `editionName` ("alarmcfg_th" for "th"); empty for no edition.
+QString programOpening(const QString &editionName);
+
 } // namespace alarmcfg

@@ -1,6 +1,7 @@
 #include "app/config_menu.h"
 
 #include "app/config_file.h"
+#include "connection/status_line.h"
 #include "window/form_main.h"
 
 #include <QAction>
@@ -14,6 +15,8 @@ namespace alarmcfg {
 namespace {
 
 const QString fileFilter = QStringLiteral("配置文件 (*.json)");
+const QString savedStatus = QStringLiteral("已保存配置 %1");
+const QString openedStatus = QStringLiteral("已打开配置 %1");
 
 QString askForFile(FormMain &form, FileChoice choice)
 {
@@ -35,6 +38,7 @@ void runFileAction(FormMain &form, const FileChooser &choose, FileChoice choice)
             saveConfiguration(form, path);
         else
             openConfiguration(form, path);
+        showStatus(form, (choice == FileChoice::Save ? savedStatus : openedStatus).arg(QFileInfo(path).fileName()));
     } catch (const ConfigFileError &error) {
         form.showMessage(error.message());
     }
