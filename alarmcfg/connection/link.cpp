@@ -5,6 +5,8 @@
 
 #include "modbus/modbus.h"
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 namespace alarmcfg {
@@ -30,9 +32,19 @@ void showOffline(FormMain &form)
 {
     form.ui.cmdConnect->setText(disconnectedCaption);
     form.IsConnected = false;
+    showLiveValuesCurrent(form, false);
 }
 
 } // namespace
+
+void showLiveValuesCurrent(FormMain &form, bool current)
+{
+    for (QLineEdit *value : form.ui.txtAI)
+        value->setEnabled(current);
+    for (QPushButton *input : form.ui.cmdDI)
+        input->setEnabled(current);
+    form.ui.lblVertion->setEnabled(current);
+}
 
 void goOnline(FormMain &form)
 {
@@ -40,6 +52,7 @@ void goOnline(FormMain &form)
     form.Timer1->setEnabled(true);
     form.ui.cmdConnect->setText(connectedCaption);
     form.IsConnected = true;
+    showLiveValuesCurrent(form, true);
 }
 
 void goOffline(FormMain &form)

@@ -320,6 +320,14 @@ void TestConnectionSim::indicators()
     for (QPushButton *button : rig.form->ui.cmdDI)
         if (!isGreen(button))
             QCOMPARE(indicatorColor(button), buttonFaceColor(button));
+    QVERIFY(rig.form->ui.cmdDI[0]->isEnabled() && rig.form->ui.txtAI[1]->isEnabled());
+
+    rig.connect(); // disconnects: the last values stay, shown as not current
+    QCOMPARE(greenMask(rig.form->ui.cmdDI), greenInputs);
+    for (QWidget *live : {static_cast<QWidget *>(rig.form->ui.cmdDI[0]), static_cast<QWidget *>(rig.form->ui.txtAI[0]),
+                          static_cast<QWidget *>(rig.form->ui.lblVertion)})
+        QVERIFY2(!live->isEnabled(), qPrintable(live->objectName()));
+    QVERIFY(rig.form->ui.cmdRelay[0]->isEnabled());
 }
 
 void TestConnectionSim::temperatureAndHumidity_data()

@@ -108,6 +108,7 @@ void verifyGivenUp(const SimFormRig &rig)
     QCOMPARE(rig.form->ui.cmdConnect->text(), disconnectedCaption);
     QVERIFY(!rig.form->Timer1->isTicking());
     QVERIFY(!rig.form->Timer2->isTicking());
+    QVERIFY(!rig.form->ui.txtAI[0]->isEnabled());
 }
 
 void verifyIndicators(const SimFormRig &rig, int inputs, int relays)
