@@ -106,6 +106,14 @@ const EditionNames &namesOf(const Edition &edition)
 
 } // namespace
 
+QString programOpening(const QString &editionName)
+{
+    for (const EditionNames &names : editionNames)
+        if (names.editionName == editionName)
+            return names.programName;
+    return {};
+}
+
 ConfigLayout configLayout(const Edition &edition)
 {
     const EditionNames &names = namesOf(edition);

@@ -42,4 +42,7 @@ ConfigLayout configLayout(const Edition &edition);
 // layout does not hold is returned as it is.
 QString windowNameOf(const ConfigLayout &layout, const QString &path);
 
+// The program that opens files of `editionName` ("alarmcfg_th" for "th"); empty for no edition.
+QString programOpening(const QString &editionName);
+
 } // namespace alarmcfg

@@ -201,6 +201,13 @@ QJsonObject fileShape(const ConfigLayout &layout)
     return shape;
 }
 
+QString otherEditionMessage(const QString &fileEdition, const QString &ownEdition)
+{
+    const QString message = QStringLiteral("此文件是“%1”型号的配置，本程序只能打开“%2”型号的配置").arg(fileEdition, ownEdition);
+    const QString program = programOpening(fileEdition);
+    return program.isEmpty() ? message : message + QStringLiteral("，请用 %1 打开").arg(program);
+}
+
 void checkHeader(const Edition &edition, const ConfigLayout &layout, const QJsonObject &file)
 {
     const QJsonValue format = requiredValue(edition, file, formatKey, ValueKind::Number);
@@ -210,12 +217,52 @@ void checkHeader(const Edition &edition, const ConfigLayout &layout, const QJson
                                   .arg(configFormatVersion));
     const QString fileEdition = requiredValue(edition, file, editionKey, ValueKind::Text).toString();
     if (fileEdition != layout.editionName)
-        throw ConfigFileError(QStringLiteral("此文件是“%1”型号的配置，本程序只能打开“%2”型号的配置")
-                                  .arg(fileEdition, layout.editionName));
+        throw ConfigFileError(otherEditionMessage(fileEdition, layout.editionName));
     if (const auto unknown = firstPathOutside(file, fileShape(layout)))
         throw ConfigFileError(fieldMessage(*unknown, QStringLiteral("本型号没有此字段")));
     checkOptionalText(edition, file, firmwareKey);
     checkOptionalText(edition, file, savedKey);
+}
+
+// Qt's parse errors in the words of the program.
+const std::pair<QJsonParseError::ParseError, const char *> parseErrorTexts[] = {
+    {QJsonParseError::UnterminatedObject, "对象未正确结束（缺少逗号或 }）"},
+    {QJsonParseError::MissingNameSeparator, "字段名后缺少冒号"},
+    {QJsonParseError::UnterminatedArray, "列表缺少结尾的 ]"},
+    {QJsonParseError::MissingValueSeparator, "缺少逗号"},
+    {QJsonParseError::IllegalValue, "值无效"},
+    {QJsonParseError::TerminationByNumber, "文件在数字处意外结束"},
+    {QJsonParseError::IllegalNumber, "数字无效"},
+    {QJsonParseError::IllegalEscapeSequence, "转义序列无效"},
+    {QJsonParseError::IllegalUTF8String, "文本不是有效的 UTF-8"},
+    {QJsonParseError::UnterminatedString, "文本缺少结尾的引号"},
+    {QJsonParseError::MissingObject, "应为一个对象"},
+    {QJsonParseError::DeepNesting, "嵌套过深"},
+    {QJsonParseError::DocumentTooLarge, "文件过大"},
+    {QJsonParseError::GarbageAtEnd, "结尾有多余的内容"},
+};
+
+QString parseErrorText(QJsonParseError::ParseError error)
+{
+    for (const auto &[code, text] : parseErrorTexts)
+        if (code == error)
+            return QString::fromUtf8(text);
+    return QStringLiteral("格式错误");
+}
+
+// "第3行第12列": lines and columns counted from 1, columns in characters.
+QString positionOf(const QByteArray &json, int offset)
+{
+    const QByteArray before = json.left(offset);
+    const qsizetype lineStart = before.lastIndexOf('\n') + 1;
+    const int line = int(before.count('\n')) + 1;
+    const int column = int(QString::fromUtf8(before.mid(lineStart)).size()) + 1;
+    return QStringLiteral("第%1行第%2列").arg(line).arg(column);
+}
+
+QString syntaxErrorMessage(const QByteArray &json, const QJsonParseError &error)
+{
+    return QStringLiteral("配置文件不是有效的 JSON：%1，%2").arg(positionOf(json, error.offset), parseErrorText(error.error));
 }
 
 QJsonObject parsedObject(const QByteArray &json)
@@ -223,8 +270,7 @@ QJsonObject parsedObject(const QByteArray &json)
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError)
-        throw ConfigFileError(
-            QStringLiteral("配置文件不是有效的 JSON（第%1字节）：%2").arg(error.offset).arg(error.errorString()));
+        throw ConfigFileError(syntaxErrorMessage(json, error));
     if (!document.isObject())
         throw ConfigFileError(QStringLiteral("配置文件应为一个 JSON 对象"));
     return document.object();
@@ -326,12 +372,29 @@ void applyConfigurationJson(FormMain &form, const QByteArray &json)
     fillWindow(form, layout, values);
 }
 
+namespace {
+
+ConfigFileError unsavable(const QString &path, const QSaveFile &file)
+{
+    return ConfigFileError(QStringLiteral("无法保存配置文件 %1：%2").arg(path, file.errorString()));
+}
+
+} // namespace
+
 void saveConfiguration(const FormMain &form, const QString &path, ConfigContent content)
 {
     const QByteArray json = configurationJson(form, content);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size() || !file.commit())
-        throw ConfigFileError(QStringLiteral("无法保存配置文件 %1：%2").arg(path, file.errorString()));
+        throw unsavable(path, file);
+}
+
+void checkSavable(const QString &path)
+{
+    QSaveFile file(path); // what saving needs: a temporary file beside the target
+    if (!file.open(QIODevice::WriteOnly))
+        throw unsavable(path, file);
+    file.cancelWriting();
 }
 
 void openConfiguration(FormMain &form, const QString &path)

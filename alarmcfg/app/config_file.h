@@ -74,4 +74,7 @@ private:
 // "继电器1 开启命令：文件 "开灯"，控制器 "开门"", one line.
 QString differenceLine(const ConfigDifference &difference);
 
+// Throws ConfigFileError when a configuration could not be saved at `path`; changes nothing.
+void checkSavable(const QString &path);
+
 } // namespace alarmcfg

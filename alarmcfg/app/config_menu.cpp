@@ -28,6 +28,8 @@ namespace alarmcfg {
 namespace {
 
 const QString fileFilter = QStringLiteral("配置文件 (*.json)");
+const QString savedStatus = QStringLiteral("已保存配置 %1");
+const QString openedStatus = QStringLiteral("已打开配置 %1");
 
 struct MenuContext {
     FormMain &form;
@@ -106,6 +108,7 @@ void runFileAction(const std::shared_ptr<MenuContext> &context, FileChoice choic
         else if (choice == FileChoice::Compare)
             compareWithController(form, path);
         if (choice != FileChoice::Compare) {
+            showStatus(form, (choice == FileChoice::Save ? savedStatus : openedStatus).arg(QFileInfo(path).fileName()));
             rememberRecent(form, path);
             listRecent(context);
         }

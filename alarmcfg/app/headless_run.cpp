@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QTextStream>
 
+#include <algorithm>
 #include <optional>
 
 namespace alarmcfg {
@@ -57,7 +58,7 @@ public:
             report(*portRefusal_);
             return false;
         }
-        report(QStringLiteral("连接 %1").arg(form.ui.cmbComSel->currentText()));
+        report(QStringLiteral("连接 %1").arg(portWithModel(form.ui.cmbComSel->currentText(), form.edition())));
         connectWithoutReadBack(form);
         return form.IsConnected;
     }
@@ -90,6 +91,12 @@ bool readAllCommand(FormMain &form, const RegisterBlock &slot)
     return stored.has_value();
 }
 
+int allCommandCount(const Edition &edition)
+{
+    return int(std::ranges::count(edition.writePlan, Field::AllCommand,
+                                  [](const WriteStep &step) { return step.block.field; }));
+}
+
 // The window's read-back leaves out the all-on and all-off commands, which it only writes; a file
 // must carry them, so that writing it reproduces the controller.
 bool readAllCommands(FormMain &form)
@@ -107,8 +114,10 @@ bool readBack(HiddenWindow &window)
     return readWholeConfiguration(window.form);
 }
 
+// The file is checked first, so a read that could not be saved sends nothing.
 int readIntoFile(HiddenWindow &window, const QString &path)
 {
+    checkSavable(path);
     if (!window.connect())
         return failureExitCode;
     if (!readBack(window)) {
@@ -160,7 +169,12 @@ int verifyAgainstFile(HiddenWindow &window, const QString &path)
 bool readWholeConfiguration(FormMain &form)
 {
     bool answered = false;
-    runHandler(form, [&] { answered = runReadSequence(form, form.edition().readBack) && readAllCommands(form); });
+    const std::vector<ReadStep> &plan = form.edition().readBack;
+    const int requests = requestCount(plan) + allCommandCount(form.edition());
+    runHandler(form, [&] {
+        runSequence(form, requests, {readBackFailedMessage},
+                    [&] { answered = runReadSequence(form, plan) && readAllCommands(form); });
+    });
     return answered && form.IsConnected;
 }
 

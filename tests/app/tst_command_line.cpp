@@ -6,6 +6,7 @@
 #include "app/json_path.h"
 #include "device_server.h"
 #include "connection/connect.h"
+#include "connection/handler_guard.h"
 #include "connection/read_back_decoding.h"
 #include "editing/write_parameters.h"
 #include "edition_named.h"
@@ -254,6 +255,9 @@ void TestCommandLine::withoutDisplay_data()
     QTest::newRow("traffic log not writable")
         << "analog" << QStringList{"--log-traffic", "/nonexistent/t.log"} << 1 << ""
         << "/nonexistent/t.log";
+    QTest::newRow("read into a missing folder sends nothing")
+        << "analog" << QStringList{"--port", "COM1", "--read", "/nonexistent/site.json"} << 1 << ""
+        << "无法保存配置文件 /nonexistent/site.json";
     QTest::newRow("bad file sends nothing")
         << "analog" << QStringList{"--port", "COM9", "--write", "/nonexistent"} << 1 << ""
         << "/nonexistent";
@@ -521,10 +525,18 @@ void TestCommandLine::failures_data()
                              << -1;
     QTest::newRow("silent controller") << "th" << QStringList{"--silent"} << "--read" << noFile
                                        << noControllerMessage << -1;
+    QTest::newRow("model named before the first request") << "analog" << QStringList{"--silent"} << "--read"
+                                                          << noFile << "连接 COM5（模拟量型号）" << -1;
     QTest::newRow("old firmware") << "analog" << QStringList{"--firmware", "0x15"} << "--read" << noFile
                                   << firmwareTooOldMessage << 1;
     QTest::newRow("read not answered") << "analog" << QStringList{"--fault", "exception", "--at", "770"}
                                        << "--read" << noFile << "没有回答全部读取请求" << -1;
+    QTest::newRow("controller falls silent during the read")
+        << "analog" << QStringList{"--fault", "silent", "--at", "522,542,562"} << "--read" << noFile
+        << silenceMessage << 5;
+    QTest::newRow("controller falls silent during the write")
+        << "analog" << QStringList{"--fault", "silent", "--at", "490,510,522"} << "--write" << noFile
+        << partialWriteMessage << 36;
     QTest::newRow("refused value") << "th" << QStringList{"--fault", "exception", "--at", "850"} << "--write"
                                    << noFile << WriteMessages::failed << -1;
     QTest::newRow("verify: silent controller")

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QLabel>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
@@ -147,11 +148,15 @@ void TestConfigFile::badFile_data()
         QTest::newRow(name) << edition << changes << QByteArray() << expected;
     };
     QTest::newRow("not JSON") << "analog" << QJsonObject() << QByteArray("{\"edition\": ") << QStringList{"JSON"};
+    QTest::newRow("missing comma on line 3")
+        << "analog" << QJsonObject() << QByteArray("{\n  \"password\": \"密码\"\n  \"edition\": \"analog\"\n}")
+        << QStringList{"第3行第4列", "缺少逗号"};
     QTest::newRow("not an object") << "analog" << QJsonObject() << QByteArray("[]") << QStringList{"JSON 对象"};
     QTest::newRow("not UTF-8") << "analog" << QJsonObject() << QByteArray("{\"password\": \"\xff\"}")
                                << QStringList{"JSON"};
     row("other edition", "analog", {{"edition", "th"}}, {"“th”", "“analog”"});
-    row("analog file for th", "th", {{"edition", "analog"}}, {"“analog”", "“th”"});
+    row("analog file for th", "th", {{"edition", "analog"}}, {"“analog”", "“th”", "请用 alarmcfg 打开"});
+    row("th file for analog", "analog", {{"edition", "th"}}, {"请用 alarmcfg_th 打开"});
     row("unknown format version", "analog", {{"formatVersion", 2}}, {"版本2"});
     row("format version missing", "th", {{"formatVersion", removed}}, {"formatVersion", "缺少"});
     row("unknown field", "analog", {{"pasword", "1"}}, {"pasword", "没有此字段"});
@@ -365,9 +370,12 @@ void TestConfigFile::windowMenu()
 
     rig.form->ui.txtOpen[0]->setText("开门");
     save->trigger();
+    QCOMPARE(rig.form->ui.lblStatus->text(), "已保存配置 site.json");
     rig.form->ui.txtOpen[0]->setText("changed");
+    rig.form->ui.lblStatus->clear();
     open->trigger();
     QCOMPARE(rig.form->ui.txtOpen[0]->text(), "开门");
+    QCOMPARE(rig.form->ui.lblStatus->text(), "已打开配置 site.json");
 
     chosen = dir.filePath("missing.json");
     open->trigger();

@@ -75,15 +75,27 @@ int addressOf(const QByteArray &frame)
     return quint8(frame[2]) << 8 | quint8(frame[3]);
 }
 
-// A connected window whose controller answered the probe and then nothing of the read-back.
+// A reply of the read's length with a wrong CRC: the controller answers, the read fails.
+QByteArray spoiledReadReply(const RegisterBlock &block)
+{
+    return QByteArray(5 + 2 * block.count, '\x01');
+}
+
+// Spoiled replies to the first `count` reads of the read-back.
+void spoilReadBack(FakeSerialPort &port, const Edition &edition, int count)
+{
+    for (const ReadStep &step : edition.readBack)
+        if (step.kind == ReadStep::Kind::Read && count-- > 0)
+            port.reply(spoiledReadReply(step.block));
+}
+
+// A connected window whose controller answered the probe and then spoiled every read-back reply.
 struct ConnectedRig : FormRig {
     explicit ConnectedRig(const Edition &edition) : FormRig(edition)
     {
         form->setProgramEnd([this] { ++programEnds; });
         port->reply(statusReply());
-        for (const ReadStep &step : edition.readBack)
-            if (step.kind == ReadStep::Kind::Read)
-                port->silence();
+        spoilReadBack(*port, edition, int(edition.readBack.size()));
     }
     void connect() { QTest::mouseClick(form->ui.cmdConnect, Qt::LeftButton); }
 
@@ -329,8 +341,7 @@ void TestConnectionFake::portFailureDuringReadBack()
 {
     FormRig rig(analogEdition());
     rig.port->reply(statusReply());
-    for (int i = 0; i < 5; ++i)
-        rig.port->silence();
+    spoilReadBack(*rig.port, analogEdition(), 5);
     rig.port->expect({{}, {}, FakeSerialPort::Milliseconds(20)});
 
     QTest::mouseClick(rig.form->ui.cmdConnect, Qt::LeftButton);

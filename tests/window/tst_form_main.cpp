@@ -516,6 +516,8 @@ void TestFormMain::timersDoNotRunAfterStartup()
         QCOMPARE(timer->interval(), 0);
         QVERIFY(!timer->isTicking());
     }
+    QVERIFY(!rig.form->ui.txtAI[0]->isEnabled()); // nothing read yet
+    QVERIFY(!rig.form->ui.lblVertion->isEnabled());
     QSignalSpy ticks1(rig.form->Timer1, &PeriodicTimer::tick);
     QSignalSpy ticks2(rig.form->Timer2, &PeriodicTimer::tick);
     rig.form->show();
