@@ -122,6 +122,26 @@ def readback_seeds():
     }
 
 
+def telnet_seeds():
+    """A line (speed-1 word, parity, data bits, stop bits) and length-prefixed server chunks."""
+    line = word(9599) + word(0) + word(3) + word(0)
+
+    def chunks(*parts):
+        return line + b"".join(bytes([len(p)]) + p for p in parts)
+
+    takes = bytes.fromhex("fffd2cfffd00fffb00")
+    replies = bytes.fromhex("fffa2c6500002580fff0fffa2c6608fff0fffa2c6701fff0fffa2c6801fff0")
+    return {
+        "confirmed": chunks(takes, replies),
+        "confirmed_split": chunks(takes[:4], takes[4:] + replies[:7], replies[7:]),
+        "data_with_ff": chunks(bytes.fromhex("0103ffff02"), bytes.fromhex("ff"), bytes.fromhex("ff04")),
+        "declined": chunks(bytes.fromhex("fffe2c")),
+        "other_speed": chunks(takes, bytes.fromhex("fffa2c6500004b00fff0")),
+        "offers": chunks(bytes.fromhex("fffb01fffb03fffd18fffa2c6a60fff0")),
+        "sub_without_se": chunks(bytes.fromhex("fffa2c6a00fffb01"), bytes.fromhex("0102")),
+    }
+
+
 def write(target, seeds):
     folder = CORPUS / target
     folder.mkdir(parents=True, exist_ok=True)
@@ -134,3 +154,4 @@ if __name__ == "__main__":
     write("modbus_frame", modbus_frame_seeds())
     write("encoders", encoder_seeds())
     write("readback_decoding", readback_seeds())
+    write("telnet_com_port", telnet_seeds())

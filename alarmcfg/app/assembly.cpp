@@ -80,6 +80,7 @@ void assembleWindow(FormMain &form)
     connectConnectionHandlers(form);
     connectEditingHandlers(form);
     FormMain_Load(form);
+    showLiveValuesCurrent(form, false); // nothing read yet
 }
 
 } // namespace alarmcfg

@@ -16,11 +16,12 @@ struct CommandLine {
         Refused, // print `text` (the error and the usage) to standard error, exit with usageExitCode
         Read,    // the read-back into `file`, without a window
         Write,   // the full write from `file`, without a window
+        Verify,  // the read-back compared with `file`, without a window
     };
     Action action = Action::Window;
     QString text;
     QString port;       // DEVICE or COMn; empty: the window's default
-    QString file;       // --read / --write
+    QString file;       // --read / --write / --verify
     QString trafficLog; // --log-traffic; empty: no log
 };
 

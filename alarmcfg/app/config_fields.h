@@ -27,6 +27,7 @@ struct ConfigField {
     ValueKind kind;
     std::optional<Field> writeField; // the write block the value goes into; none: the password
     int writeIndex;                  // relay, slot or channel; position in a numeric block
+    QString windowName;              // what the window calls it: "继电器1 开启命令"
 };
 
 struct ConfigLayout {
@@ -36,5 +37,12 @@ struct ConfigLayout {
 
 // The file layout of an edition; throws std::invalid_argument for an edition without one.
 ConfigLayout configLayout(const Edition &edition);
+
+// The window's name for a file path of the layout, "手机号码 第2个" for "phones[1]"; a path the
+// layout does not hold is returned as it is.
+QString windowNameOf(const ConfigLayout &layout, const QString &path);
+
+// The program that opens files of `editionName` ("alarmcfg_th" for "th"); empty for no edition.
+QString programOpening(const QString &editionName);
 
 } // namespace alarmcfg

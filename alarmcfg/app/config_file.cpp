@@ -52,6 +52,16 @@ W *widgetOf(const FormMain &form, const ConfigField &field)
     return widget;
 }
 
+// True for the values connecting reads from the controller (and the password, which the window
+// keeps for the commands); the others a file may leave out.
+bool readByConnect(const Edition &edition, const ConfigField &field)
+{
+    return !field.writeField ||
+        std::any_of(edition.readBack.begin(), edition.readBack.end(), [&field](const ReadStep &step) {
+            return step.kind == ReadStep::Kind::Read && step.block.field == *field.writeField;
+        });
+}
+
 int phoneSlotCount(const Edition &edition)
 {
     return int(std::count_if(edition.writePlan.begin(), edition.writePlan.end(),
@@ -166,6 +176,14 @@ QJsonValue requiredValue(const Edition &edition, const QJsonObject &file, const 
     return *value;
 }
 
+// A field's checked value; none for a value connecting does not read, left out of the file.
+std::optional<QJsonValue> fieldValue(const Edition &edition, const QJsonObject &file, const ConfigField &field)
+{
+    if (!readByConnect(edition, field) && !valueAt(file, field.path))
+        return std::nullopt;
+    return requiredValue(edition, file, field.path, field.kind);
+}
+
 void checkOptionalText(const Edition &edition, const QJsonObject &file, const QString &key)
 {
     if (file.contains(key))
@@ -183,6 +201,13 @@ QJsonObject fileShape(const ConfigLayout &layout)
     return shape;
 }
 
+QString otherEditionMessage(const QString &fileEdition, const QString &ownEdition)
+{
+    const QString message = QStringLiteral("此文件是“%1”型号的配置，本程序只能打开“%2”型号的配置").arg(fileEdition, ownEdition);
+    const QString program = programOpening(fileEdition);
+    return program.isEmpty() ? message : message + QStringLiteral("，请用 %1 打开").arg(program);
+}
+
 void checkHeader(const Edition &edition, const ConfigLayout &layout, const QJsonObject &file)
 {
     const QJsonValue format = requiredValue(edition, file, formatKey, ValueKind::Number);
@@ -192,12 +217,52 @@ void checkHeader(const Edition &edition, const ConfigLayout &layout, const QJson
                                   .arg(configFormatVersion));
     const QString fileEdition = requiredValue(edition, file, editionKey, ValueKind::Text).toString();
     if (fileEdition != layout.editionName)
-        throw ConfigFileError(QStringLiteral("此文件是“%1”型号的配置，本程序只能打开“%2”型号的配置")
-                                  .arg(fileEdition, layout.editionName));
+        throw ConfigFileError(otherEditionMessage(fileEdition, layout.editionName));
     if (const auto unknown = firstPathOutside(file, fileShape(layout)))
         throw ConfigFileError(fieldMessage(*unknown, QStringLiteral("本型号没有此字段")));
     checkOptionalText(edition, file, firmwareKey);
     checkOptionalText(edition, file, savedKey);
+}
+
+// Qt's parse errors in the words of the program.
+const std::pair<QJsonParseError::ParseError, const char *> parseErrorTexts[] = {
+    {QJsonParseError::UnterminatedObject, "对象未正确结束（缺少逗号或 }）"},
+    {QJsonParseError::MissingNameSeparator, "字段名后缺少冒号"},
+    {QJsonParseError::UnterminatedArray, "列表缺少结尾的 ]"},
+    {QJsonParseError::MissingValueSeparator, "缺少逗号"},
+    {QJsonParseError::IllegalValue, "值无效"},
+    {QJsonParseError::TerminationByNumber, "文件在数字处意外结束"},
+    {QJsonParseError::IllegalNumber, "数字无效"},
+    {QJsonParseError::IllegalEscapeSequence, "转义序列无效"},
+    {QJsonParseError::IllegalUTF8String, "文本不是有效的 UTF-8"},
+    {QJsonParseError::UnterminatedString, "文本缺少结尾的引号"},
+    {QJsonParseError::MissingObject, "应为一个对象"},
+    {QJsonParseError::DeepNesting, "嵌套过深"},
+    {QJsonParseError::DocumentTooLarge, "文件过大"},
+    {QJsonParseError::GarbageAtEnd, "结尾有多余的内容"},
+};
+
+QString parseErrorText(QJsonParseError::ParseError error)
+{
+    for (const auto &[code, text] : parseErrorTexts)
+        if (code == error)
+            return QString::fromUtf8(text);
+    return QStringLiteral("格式错误");
+}
+
+// "第3行第12列": lines and columns counted from 1, columns in characters.
+QString positionOf(const QByteArray &json, int offset)
+{
+    const QByteArray before = json.left(offset);
+    const qsizetype lineStart = before.lastIndexOf('\n') + 1;
+    const int line = int(before.count('\n')) + 1;
+    const int column = int(QString::fromUtf8(before.mid(lineStart)).size()) + 1;
+    return QStringLiteral("第%1行第%2列").arg(line).arg(column);
+}
+
+QString syntaxErrorMessage(const QByteArray &json, const QJsonParseError &error)
+{
+    return QStringLiteral("配置文件不是有效的 JSON：%1，%2").arg(positionOf(json, error.offset), parseErrorText(error.error));
 }
 
 QJsonObject parsedObject(const QByteArray &json)
@@ -205,8 +270,7 @@ QJsonObject parsedObject(const QByteArray &json)
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
     if (error.error != QJsonParseError::NoError)
-        throw ConfigFileError(
-            QStringLiteral("配置文件不是有效的 JSON（第%1字节）：%2").arg(error.offset).arg(error.errorString()));
+        throw ConfigFileError(syntaxErrorMessage(json, error));
     if (!document.isObject())
         throw ConfigFileError(QStringLiteral("配置文件应为一个 JSON 对象"));
     return document.object();
@@ -234,12 +298,45 @@ void fillField(FormMain &form, const ConfigField &field, const QJsonValue &value
     }
 }
 
-// As the read-back does: the values, then txtDIAlarm shows the selected channel's text.
-void fillWindow(FormMain &form, const ConfigLayout &layout, const std::vector<QJsonValue> &values)
+// As the read-back does: the values, then txtDIAlarm shows the selected channel's text. A value
+// the file left out leaves its box as it is.
+void fillWindow(FormMain &form, const ConfigLayout &layout, const std::vector<std::optional<QJsonValue>> &values)
 {
     for (std::size_t i = 0; i < values.size(); ++i)
-        fillField(form, layout.fields[i], values[i]);
+        if (values[i])
+            fillField(form, layout.fields[i], *values[i]);
     cmbDISel_Click(form);
+}
+
+// The file's values in the layout's order, after the checks of everything but the write's; none
+// for a field the file may leave out and does.
+std::vector<std::optional<QJsonValue>> checkedValues(const Edition &edition, const ConfigLayout &layout,
+                                                     const QByteArray &json)
+{
+    const QJsonObject file = parsedObject(json);
+    checkHeader(edition, layout, file);
+    std::vector<std::optional<QJsonValue>> values;
+    for (const ConfigField &field : layout.fields)
+        values.push_back(fieldValue(edition, file, field));
+    return values;
+}
+
+QByteArray fileText(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw ConfigFileError(QStringLiteral("无法打开配置文件 %1：%2").arg(path, file.errorString()));
+    const QByteArray json = file.read(maxConfigFileBytes + 1);
+    if (json.size() > maxConfigFileBytes)
+        throw ConfigFileError(QStringLiteral("配置文件 %1 过大（超过%2字节）").arg(path).arg(maxConfigFileBytes));
+    return json;
+}
+
+// A value as the file writes it, on one line: a text's line breaks show as \n.
+QString jsonText(const QJsonValue &value)
+{
+    const QByteArray inArray = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(inArray.mid(1, inArray.size() - 2));
 }
 
 } // namespace
@@ -250,7 +347,7 @@ ConfigFileError::ConfigFileError(const QString &message)
 {
 }
 
-QByteArray configurationJson(const FormMain &form)
+QByteArray configurationJson(const FormMain &form, ConfigContent content)
 {
     const ConfigLayout layout = configLayout(form.edition());
     QJsonObject file{{formatKey, configFormatVersion}, {editionKey, layout.editionName},
@@ -258,7 +355,8 @@ QByteArray configurationJson(const FormMain &form)
     if (form.IsConnected)
         file[firmwareKey] = form.ui.lblVertion->text();
     for (const ConfigField &field : layout.fields)
-        setValueAt(file, field.path, windowValue(form, field));
+        if (content == ConfigContent::Everything || readByConnect(form.edition(), field))
+            setValueAt(file, field.path, windowValue(form, field));
     return QJsonDocument(file).toJson(QJsonDocument::Indented);
 }
 
@@ -266,11 +364,7 @@ void applyConfigurationJson(FormMain &form, const QByteArray &json)
 {
     const Edition &edition = form.edition();
     const ConfigLayout layout = configLayout(edition);
-    const QJsonObject file = parsedObject(json);
-    checkHeader(edition, layout, file);
-    std::vector<QJsonValue> values;
-    for (const ConfigField &field : layout.fields)
-        values.push_back(requiredValue(edition, file, field.path, field.kind));
+    const std::vector<std::optional<QJsonValue>> values = checkedValues(edition, layout, json);
     FormMain scratch(edition);
     assembleWindow(scratch);
     fillWindow(scratch, layout, values);
@@ -278,23 +372,95 @@ void applyConfigurationJson(FormMain &form, const QByteArray &json)
     fillWindow(form, layout, values);
 }
 
-void saveConfiguration(const FormMain &form, const QString &path)
+namespace {
+
+ConfigFileError unsavable(const QString &path, const QSaveFile &file)
 {
-    const QByteArray json = configurationJson(form);
+    return ConfigFileError(QStringLiteral("无法保存配置文件 %1：%2").arg(path, file.errorString()));
+}
+
+} // namespace
+
+void saveConfiguration(const FormMain &form, const QString &path, ConfigContent content)
+{
+    const QByteArray json = configurationJson(form, content);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size() || !file.commit())
-        throw ConfigFileError(QStringLiteral("无法保存配置文件 %1：%2").arg(path, file.errorString()));
+        throw unsavable(path, file);
+}
+
+void checkSavable(const QString &path)
+{
+    QSaveFile file(path); // what saving needs: a temporary file beside the target
+    if (!file.open(QIODevice::WriteOnly))
+        throw unsavable(path, file);
+    file.cancelWriting();
 }
 
 void openConfiguration(FormMain &form, const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw ConfigFileError(QStringLiteral("无法打开配置文件 %1：%2").arg(path, file.errorString()));
-    const QByteArray json = file.read(maxConfigFileBytes + 1);
-    if (json.size() > maxConfigFileBytes)
-        throw ConfigFileError(QStringLiteral("配置文件 %1 过大（超过%2字节）").arg(path).arg(maxConfigFileBytes));
-    applyConfigurationJson(form, json);
+    applyConfigurationJson(form, fileText(path));
+}
+
+std::vector<ConfigDifference> differencesFromFile(const FormMain &controller, const QString &path)
+{
+    const Edition &edition = controller.edition();
+    const ConfigLayout layout = configLayout(edition);
+    FormMain fromFile(edition);
+    assembleWindow(fromFile);
+    const std::vector<std::optional<QJsonValue>> values = checkedValues(edition, layout, fileText(path));
+    fillWindow(fromFile, layout, values);
+    std::vector<ConfigDifference> differences;
+    for (std::size_t i = 0; i < layout.fields.size(); ++i) {
+        const ConfigField &field = layout.fields[i];
+        if (!values[i])
+            continue; // a file without the field asks nothing of it
+        const QJsonValue fileValue = windowValue(fromFile, field);
+        const QJsonValue controllerValue = windowValue(controller, field);
+        if (fileValue != controllerValue)
+            differences.push_back({field.windowName, jsonText(fileValue), jsonText(controllerValue)});
+    }
+    return differences;
+}
+
+WindowSnapshot::WindowSnapshot(const FormMain &form)
+{
+    for (const ConfigField &field : configLayout(form.edition()).fields) {
+        switch (field.kind) {
+        case ValueKind::Text:
+        case ValueKind::Number: values_.push_back(widgetOf<QLineEdit>(form, field)->text()); break;
+        case ValueKind::DIAlarmSlot: values_.push_back(form.DIAlarmText.at(field.writeIndex)); break;
+        case ValueKind::PhoneList: values_.push_back(phoneEntries(form).toVariantList()); break;
+        case ValueKind::Range: values_.push_back(selectedIndex(widgetOf<QComboBox>(form, field))); break;
+        case ValueKind::Option: values_.push_back(int(widgetOf<QCheckBox>(form, field)->checkState())); break;
+        }
+    }
+}
+
+void WindowSnapshot::restore(FormMain &form) const
+{
+    const ConfigLayout layout = configLayout(form.edition());
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+        const ConfigField &field = layout.fields[i];
+        const QVariant &value = values_[i];
+        switch (field.kind) {
+        case ValueKind::Text:
+        case ValueKind::Number: widgetOf<QLineEdit>(form, field)->setText(value.toString()); break;
+        case ValueKind::DIAlarmSlot: form.DIAlarmText[field.writeIndex] = value.toString(); break;
+        case ValueKind::PhoneList: setPhoneEntries(form, QJsonArray::fromVariantList(value.toList())); break;
+        case ValueKind::Range: widgetOf<QComboBox>(form, field)->setCurrentIndex(value.toInt()); break;
+        case ValueKind::Option:
+            widgetOf<QCheckBox>(form, field)->setCheckState(Qt::CheckState(value.toInt()));
+            break;
+        }
+    }
+    cmbDISel_Click(form);
+}
+
+QString differenceLine(const ConfigDifference &difference)
+{
+    return QStringLiteral("%1：文件 %2，控制器 %3")
+        .arg(difference.windowName, difference.fileValue, difference.controllerValue);
 }
 
 } // namespace alarmcfg

@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QTextStream>
 
+#include <algorithm>
 #include <optional>
 
 namespace alarmcfg {
@@ -57,7 +58,7 @@ public:
             report(*portRefusal_);
             return false;
         }
-        report(QStringLiteral("连接 %1").arg(form.ui.cmbComSel->currentText()));
+        report(QStringLiteral("连接 %1").arg(portWithModel(form.ui.cmbComSel->currentText(), form.edition())));
         connectWithoutReadBack(form);
         return form.IsConnected;
     }
@@ -90,6 +91,12 @@ bool readAllCommand(FormMain &form, const RegisterBlock &slot)
     return stored.has_value();
 }
 
+int allCommandCount(const Edition &edition)
+{
+    return int(std::ranges::count(edition.writePlan, Field::AllCommand,
+                                  [](const WriteStep &step) { return step.block.field; }));
+}
+
 // The window's read-back leaves out the all-on and all-off commands, which it only writes; a file
 // must carry them, so that writing it reproduces the controller.
 bool readAllCommands(FormMain &form)
@@ -101,18 +108,16 @@ bool readAllCommands(FormMain &form)
     return answered;
 }
 
-// True when every read was answered and the connection still stands.
 bool readBack(HiddenWindow &window)
 {
     window.report(QStringLiteral("读取全部参数"));
-    FormMain &form = window.form;
-    bool answered = false;
-    runHandler(form, [&] { answered = runReadSequence(form, form.edition().readBack) && readAllCommands(form); });
-    return answered && form.IsConnected;
+    return readWholeConfiguration(window.form);
 }
 
+// The file is checked first, so a read that could not be saved sends nothing.
 int readIntoFile(HiddenWindow &window, const QString &path)
 {
+    checkSavable(path);
     if (!window.connect())
         return failureExitCode;
     if (!readBack(window)) {
@@ -136,7 +141,42 @@ int writeFromFile(HiddenWindow &window, const QString &path)
     return window.lastMessage == WriteMessages::succeeded ? 0 : failureExitCode;
 }
 
+// The file is checked before the port is opened; each difference is one line, the field named as
+// the window names it.
+int verifyAgainstFile(HiddenWindow &window, const QString &path)
+{
+    window.report(QStringLiteral("检查 %1").arg(path));
+    differencesFromFile(window.form, path);
+    if (!window.connect())
+        return failureExitCode;
+    if (!readBack(window)) {
+        window.report(QStringLiteral("控制器没有回答全部读取请求，无法与 %1 比较").arg(path));
+        return failureExitCode;
+    }
+    const std::vector<ConfigDifference> differences = differencesFromFile(window.form, path);
+    for (const ConfigDifference &difference : differences)
+        window.report(differenceLine(difference));
+    if (!differences.empty()) {
+        window.report(QStringLiteral("控制器与 %1 有%2处不同").arg(path).arg(differences.size()));
+        return failureExitCode;
+    }
+    window.report(QStringLiteral("控制器与 %1 一致").arg(path));
+    return 0;
+}
+
 } // namespace
+
+bool readWholeConfiguration(FormMain &form)
+{
+    bool answered = false;
+    const std::vector<ReadStep> &plan = form.edition().readBack;
+    const int requests = requestCount(plan) + allCommandCount(form.edition());
+    runHandler(form, [&] {
+        runSequence(form, requests, {readBackFailedMessage},
+                    [&] { answered = runReadSequence(form, plan) && readAllCommands(form); });
+    });
+    return answered && form.IsConnected;
+}
 
 int runWithoutWindow(const CommandLine &commandLine, const Edition &edition, TrafficLog *trafficLog)
 {
@@ -144,6 +184,8 @@ int runWithoutWindow(const CommandLine &commandLine, const Edition &edition, Tra
     try {
         if (commandLine.action == CommandLine::Action::Read)
             return readIntoFile(window, commandLine.file);
+        if (commandLine.action == CommandLine::Action::Verify)
+            return verifyAgainstFile(window, commandLine.file);
         return writeFromFile(window, commandLine.file);
     } catch (const ConfigFileError &error) {
         window.report(error.message());

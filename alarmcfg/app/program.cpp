@@ -1,9 +1,11 @@
 #include "app/program.h"
 
 #include "app/assembly.h"
+#include "app/backups.h"
 #include "app/command_line.h"
 #include "app/config_menu.h"
 #include "app/headless_run.h"
+#include "app/qt_translations.h"
 #include "app/traffic_log.h"
 #include "connection/port_choice.h"
 #include "window/form_main.h"
@@ -50,6 +52,18 @@ int print(FILE *stream, const QString &text, int exitCode)
     return exitCode;
 }
 
+// The parser's own texts (an unknown option, the usage) come through Qt's translator, which needs an
+// application object: they are parsed again under one. No display is needed for it.
+int answerWithoutWindow(int argc, char **argv, const QStringList &arguments, const Edition &edition)
+{
+    QCoreApplication application(argc, argv);
+    installQtTranslations();
+    const CommandLine commandLine = parseCommandLine(arguments, edition);
+    if (commandLine.action == CommandLine::Action::Refused)
+        return print(stderr, commandLine.text, usageExitCode);
+    return print(stdout, commandLine.text, 0);
+}
+
 int showWindow(const CommandLine &commandLine, const Edition &edition, TrafficLog *trafficLog)
 {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
@@ -63,6 +77,7 @@ int showWindow(const CommandLine &commandLine, const Edition &edition, TrafficLo
     if (trafficLog)
         trafficLog->observe(*window.modbus1);
     addConfigurationMenu(window);
+    keepBackupsAfterConnect(window, backupFolder());
     window.show();
     return QApplication::exec();
 }
@@ -72,13 +87,15 @@ int showWindow(const CommandLine &commandLine, const Edition &edition, TrafficLo
 int runProgram(int argc, char **argv, const Edition &edition)
 {
     useParentConsole();
-    const CommandLine commandLine = parseCommandLine(argumentsOf(argc, argv), edition);
+    const QStringList arguments = argumentsOf(argc, argv);
+    const CommandLine commandLine = parseCommandLine(arguments, edition);
     switch (commandLine.action) {
     case CommandLine::Action::Help:
-    case CommandLine::Action::Version: return print(stdout, commandLine.text, 0);
-    case CommandLine::Action::Refused: return print(stderr, commandLine.text, usageExitCode);
+    case CommandLine::Action::Version:
+    case CommandLine::Action::Refused: return answerWithoutWindow(argc, argv, arguments, edition);
     case CommandLine::Action::Read:
-    case CommandLine::Action::Write: qputenv("QT_QPA_PLATFORM", "offscreen"); break;
+    case CommandLine::Action::Write:
+    case CommandLine::Action::Verify: qputenv("QT_QPA_PLATFORM", "offscreen"); break;
     case CommandLine::Action::Window: break;
     }
     std::unique_ptr<TrafficLog> trafficLog;
@@ -90,6 +107,8 @@ int runProgram(int argc, char **argv, const Edition &edition)
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(edition.programName);
+    QApplication::setOrganizationName(QStringLiteral("Veltra")); // the backups folder's parent
+    installQtTranslations();
     if (commandLine.action == CommandLine::Action::Window)
         return showWindow(commandLine, edition, trafficLog.get());
     return runWithoutWindow(commandLine, edition, trafficLog.get());

@@ -58,20 +58,31 @@ bool openAndProbe(FormMain &form, const QString &device)
 
 void readEverything(FormMain &form, const QString &device)
 {
-    showStatus(form, ConnectStatus::readingAll.arg(device));
-    runReadSequence(form, form.edition().readBack);
-    showStatus(form, ConnectStatus::connected.arg(device, form.ui.lblVertion->text()) + failureNote(form));
+    const QString shown = portWithModel(device, form.edition());
+    showStatus(form, ConnectStatus::readingAll.arg(shown));
+    const std::vector<ReadStep> &plan = form.edition().readBack;
+    bool complete = false;
+    if (!runSequence(form, requestCount(plan), {readBackFailedMessage}, [&] { complete = runReadSequence(form, plan); }))
+        return;
+    const bool keepValues = form.afterConnectReadBack && !form.isEnding();
+    const QString afterwards = keepValues ? form.afterConnectReadBack(complete) : QString();
+    showStatus(form, ConnectStatus::connected.arg(shown, form.ui.lblVertion->text()) + failureNote(form) + afterwards);
 }
 
 void connectController(FormMain &form)
 {
     const QString device = deviceName(form);
-    BusyStep busy(form, ConnectStatus::connecting.arg(device));
+    BusyStep busy(form, ConnectStatus::connecting.arg(portWithModel(device, form.edition())));
     if (openAndProbe(form, device))
         readEverything(form, device);
 }
 
 } // namespace
+
+QString portWithModel(const QString &port, const Edition &edition)
+{
+    return QStringLiteral("%1（%2）").arg(port, edition.modelName);
+}
 
 void connectWithoutReadBack(FormMain &form)
 {

@@ -5,6 +5,8 @@
 
 #include "modbus/modbus.h"
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 namespace alarmcfg {
@@ -30,9 +32,19 @@ void showOffline(FormMain &form)
 {
     form.ui.cmdConnect->setText(disconnectedCaption);
     form.IsConnected = false;
+    showLiveValuesCurrent(form, false);
 }
 
 } // namespace
+
+void showLiveValuesCurrent(FormMain &form, bool current)
+{
+    for (QLineEdit *value : form.ui.txtAI)
+        value->setEnabled(current);
+    for (QPushButton *input : form.ui.cmdDI)
+        input->setEnabled(current);
+    form.ui.lblVertion->setEnabled(current);
+}
 
 void goOnline(FormMain &form)
 {
@@ -40,6 +52,7 @@ void goOnline(FormMain &form)
     form.Timer1->setEnabled(true);
     form.ui.cmdConnect->setText(connectedCaption);
     form.IsConnected = true;
+    showLiveValuesCurrent(form, true);
 }
 
 void goOffline(FormMain &form)
@@ -59,10 +72,15 @@ QString connectionLostMessage(const QString &reason, const QString &cutShort)
 
 void dropConnection(FormMain &form, const QString &message)
 {
+    dropConnection(form, message, linkLostStatus.arg(QString(message).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+}
+
+void dropConnection(FormMain &form, const QString &message, const QString &status)
+{
     closePortQuietly(*form.modbus1);
     stopTimers(form);
     showOffline(form);
-    showStatus(form, linkLostStatus.arg(QString(message).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+    showStatus(form, status);
     form.showMessage(message);
 }
 

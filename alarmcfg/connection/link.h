@@ -27,6 +27,11 @@ inline constexpr int watchdogPeriodMs = 5000;
 // The one owner of the link state: the port, IsConnected, the connect button's caption, polling
 // (Timer1) and the watchdog (Timer2) change together here and nowhere else.
 
+// The live values (txtAI, the input indicators, the firmware version) keep their last reading but
+// are shown disabled while there is no connection, so nobody takes a dead value for a live one.
+// The relay buttons stay usable: they are switches, and a click while disconnected keeps its answer.
+void showLiveValuesCurrent(FormMain &form, bool current);
+
 // The controller answered the probe: starts polling and shows the connected caption.
 void goOnline(FormMain &form);
 
@@ -38,6 +43,8 @@ void goOffline(FormMain &form);
 // (a port that fails again while closing is closed all the same), stops polling and the watchdog,
 // shows the disconnected caption, clears IsConnected, then tells the user `message`.
 void dropConnection(FormMain &form, const QString &message);
+// The same with its own words for the status line.
+void dropConnection(FormMain &form, const QString &message, const QString &status);
 
 // The program is ending: stops both timers and closes the port quietly.
 void releaseLink(FormMain &form);

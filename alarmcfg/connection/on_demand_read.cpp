@@ -61,8 +61,11 @@ void cmdRelayRead_Click(FormMain &form)
             return;
         }
         BusyStep busy(form, readingStatus);
-        const bool allAnswered = runReadSequence(form, form.edition().onDemandRead);
-        if (form.isEnding())
+        const std::vector<ReadStep> &plan = form.edition().onDemandRead;
+        bool allAnswered = false;
+        const bool finished = runSequence(form, requestCount(plan), {readFailedMessage},
+                                          [&] { allAnswered = runReadSequence(form, plan); });
+        if (!finished || form.isEnding())
             return;
         showStatus(form, readStatus.arg(groupsRead(form.edition())) + failureNote(form));
         form.showMessage(allAnswered ? readSucceededMessage : readFailedMessage);

@@ -4,6 +4,7 @@
 #include "window/widget_state.h"
 
 #include "modbus/modbus.h"
+#include "modbus/port_directory.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -20,11 +21,17 @@ namespace {
 const QString noDevice = QStringLiteral("未找到串口设备");
 const QString lastPortKey = QStringLiteral("port/last");
 
+// A device path, or a device server's address, that can be typed in place of a list item.
+bool isTypedDeviceName(const QString &text)
+{
+    return QDir::isAbsolutePath(text) || deviceServerAddress(text).has_value();
+}
+
 // Text typed into the box that names a device rather than a list item.
 QString typedDevicePath(const FormMain &form)
 {
     const QString text = form.ui.cmbComSel->currentText().trimmed();
-    return selectedIndex(form.ui.cmbComSel) < 0 && QDir::isAbsolutePath(text) ? text : QString();
+    return selectedIndex(form.ui.cmbComSel) < 0 && isTypedDeviceName(text) ? text : QString();
 }
 
 SerialDevice chosenSerialDevice(const FormMain &form)
@@ -106,7 +113,7 @@ bool preselectPort(FormMain &form, const QString &port)
     const int index = box->findText(port.trimmed(), Qt::MatchFixedString);
     if (index >= 0)
         box->setCurrentIndex(index);
-    else if (QDir::isAbsolutePath(port.trimmed()))
+    else if (isTypedDeviceName(port.trimmed()))
         box->setEditText(port.trimmed());
     else
         return false;

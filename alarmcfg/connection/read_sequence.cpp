@@ -6,6 +6,8 @@
 
 #include "modbus/modbus.h"
 
+#include <algorithm>
+
 namespace alarmcfg {
 
 bool readBlock(FormMain &form, const RegisterBlock &block)
@@ -28,6 +30,11 @@ bool runReadSequence(FormMain &form, const std::vector<ReadStep> &steps)
             showSelectedDIAlarmText(form); // its change handler stores it back
     }
     return allAnswered;
+}
+
+int requestCount(const std::vector<ReadStep> &steps)
+{
+    return int(std::ranges::count(steps, ReadStep::Kind::Read, &ReadStep::kind));
 }
 
 } // namespace alarmcfg

@@ -17,4 +17,7 @@ bool readBlock(FormMain &form, const RegisterBlock &block);
 // ends it with SerialPortError.
 bool runReadSequence(FormMain &form, const std::vector<ReadStep> &steps);
 
+// How many requests a read plan sends.
+int requestCount(const std::vector<ReadStep> &steps);
+
 } // namespace alarmcfg

@@ -1,6 +1,7 @@
 #include "editing/phone_list.h"
 
 #include "window/form_main.h"
+#include "window/widget_state.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -17,6 +18,7 @@ void cmdAddPhone_Click(FormMain &form)
     const QString number = form.ui.txtPhone->text();
     if (characterCount(number) != phoneNumberLength) {
         form.showMessage(phoneLengthMessage);
+        pointAt(form.ui.txtPhone);
         return;
     }
     // A read-back can leave more entries than may be added by hand.

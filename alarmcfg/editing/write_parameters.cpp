@@ -3,6 +3,7 @@
 #include "connection/handler_guard.h"
 #include "connection/link.h"
 #include "connection/status_line.h"
+#include "connection/read_back_decoding.h"
 #include "editing/phone_list.h"
 #include "model/command_text.h"
 #include "model/phone_slot.h"
@@ -17,6 +18,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 
 #include <optional>
@@ -78,23 +80,42 @@ qint16 optionsWordOf(const FormMain &form)
                         form.ui.chkAnswer->checkState()});
 }
 
+// The boxes that show a field, one per index (a text) or per value (a numeric block); none for
+// the fields shown otherwise.
+const std::vector<QLineEdit *> *boxesOf(const Controls &ui, Field field)
+{
+    switch (field) {
+    case Field::OpenCommand: return &ui.txtOpen;
+    case Field::CloseCommand: return &ui.txtClose;
+    case Field::OpenReply: return &ui.txtAnswer;
+    case Field::CloseReply: return &ui.txtCAnswer;
+    case Field::AllCommand: return &ui.txtAllCmd;
+    case Field::AlarmText: return &ui.txtTHAlmMsg;
+    case Field::ActionTimes: return &ui.txtTime;
+    case Field::Limits: return &ui.txtAdc;
+    case Field::Calibration: return &ui.txtTHCalc;
+    case Field::FullScale: return &ui.txtAIRange;
+    default: return nullptr;
+    }
+}
+
 Source sourceOf(const FormMain &form, const WriteStep &step)
 {
     const int index = step.block.index;
     const int count = step.block.count;
     switch (step.block.field) {
-    case Field::OpenCommand: return form.ui.txtOpen.at(index)->text();
-    case Field::CloseCommand: return form.ui.txtClose.at(index)->text();
-    case Field::OpenReply: return form.ui.txtAnswer.at(index)->text();
-    case Field::CloseReply: return form.ui.txtCAnswer.at(index)->text();
-    case Field::AllCommand: return form.ui.txtAllCmd.at(index)->text();
+    case Field::OpenCommand:
+    case Field::CloseCommand:
+    case Field::OpenReply:
+    case Field::CloseReply:
+    case Field::AllCommand:
+    case Field::AlarmText: return boxesOf(form.ui, step.block.field)->at(index)->text();
     case Field::DIAlarmText: return form.DIAlarmText.at(index);
     case Field::PhoneSlot: return phoneSlotSource(form, index);
-    case Field::AlarmText: return form.ui.txtTHAlmMsg.at(index)->text();
-    case Field::ActionTimes: return textsOf(form.ui.txtTime, count);
-    case Field::Limits: return textsOf(form.ui.txtAdc, count);
-    case Field::Calibration: return textsOf(form.ui.txtTHCalc, count);
-    case Field::FullScale: return textsOf(form.ui.txtAIRange, count);
+    case Field::ActionTimes:
+    case Field::Limits:
+    case Field::Calibration:
+    case Field::FullScale: return textsOf(*boxesOf(form.ui, step.block.field), count);
     case Field::RangeCodes: return rangeCodes(form, count);
     case Field::Options: return QVector<qint16>{optionsWordOf(form)};
     case Field::Status: break;
@@ -233,7 +254,7 @@ bool sendOne(modbus &component, const Request &request)
 }
 
 // Sends the requests in order, going on after an unconfirmed one; true when all were confirmed.
-// A lost port ends the sequence with SerialPortError.
+// A lost port ends the sequence with SerialPortError, a silent controller with ControllerSilent.
 bool sendAll(FormMain &form, const std::vector<Request> &requests, Progress &progress)
 {
     bool allConfirmed = true;
@@ -253,10 +274,64 @@ void clearPhoneSelection(FormMain &form)
     form.ui.lstPhone->clearSelection();
 }
 
+// While the requests go out, however they end (a lost port or a silent controller ends them
+// early): the progress shown and the phone entry being written selected.
+class WriteDisplay {
+public:
+    WriteDisplay(FormMain &form, Progress &progress) : form(form), progress(progress) { progress.start(); }
+    ~WriteDisplay()
+    {
+        clearPhoneSelection(form);
+        progress.hide();
+    }
+    WriteDisplay(const WriteDisplay &) = delete;
+    WriteDisplay &operator=(const WriteDisplay &) = delete;
+
+private:
+    FormMain &form;
+    Progress &progress;
+};
+
 void refuse(FormMain &form, const WriteStatus &status, const QString &reason)
 {
     showStatus(form, status.refused.arg(reason));
     form.showMessage(reason);
+}
+
+// The input's text is edited in txtDIAlarm once its channel is chosen.
+void pointAtDIAlarmText(FormMain &form, int input)
+{
+    QComboBox *selector = form.ui.cmbDISel;
+    if (input >= selector->count())
+        return;
+    selector->setCurrentIndex(input);
+    selector->setEditText(selector->itemText(input));
+    showSelectedDIAlarmText(form);
+    pointAt(form.ui.txtDIAlarm);
+}
+
+// Takes the user to the refused value: its box focused with its text selected, a phone entry
+// selected in the list.
+void pointAtRefused(FormMain &form, const WriteRefusal &refusal)
+{
+    if (!refusal.field) {
+        pointAt(form.ui.txtMiMa);
+    } else if (const auto *boxes = boxesOf(form.ui, *refusal.field)) {
+        pointAt(boxes->at(std::size_t(refusal.index)));
+    } else if (*refusal.field == Field::DIAlarmText) {
+        pointAtDIAlarmText(form, refusal.index);
+    } else if (*refusal.field == Field::PhoneSlot) {
+        QListWidget *list = form.ui.lstPhone;
+        if (refusal.index < list->count())
+            list->setCurrentRow(refusal.index);
+        pointAt(form.ui.txtPhone); // an empty list: where a number is typed
+    }
+}
+
+void refuse(FormMain &form, const WriteStatus &status, const WriteRefusal &refusal)
+{
+    refuse(form, status, refusal.message);
+    pointAtRefused(form, refusal);
 }
 
 void writeParameters(FormMain &form, const WriteStatus &status)
@@ -267,26 +342,23 @@ void writeParameters(FormMain &form, const WriteStatus &status)
         return;
     }
     if (const auto refusal = windowRefusal(form)) {
-        refuse(form, status, refusal->message);
+        refuse(form, status, *refusal);
         return;
     }
     const PreparedWrite prepared = prepareWrite(form);
     if (prepared.refusal) {
-        refuse(form, status, prepared.refusal->message);
+        refuse(form, status, *prepared.refusal);
         return;
     }
     Progress progress(form.ui.ProgressBar1);
-    progress.start();
     bool confirmed = false;
-    try {
+    const bool finished = runSequence(form, int(prepared.requests.size()), {WriteMessages::failed, true}, [&] {
+        const WriteDisplay display(form, progress);
         confirmed = sendAll(form, prepared.requests, progress);
-    } catch (const SerialPortError &) {
-        clearPhoneSelection(form);
-        progress.hide();
-        throw; // the handler guard gives up the connection
-    }
-    clearPhoneSelection(form);
-    progress.finish();
+        progress.finish();
+    });
+    if (!finished)
+        return;
     showStatus(form, confirmed ? status.written : status.partly + failureNote(form));
     form.showMessage(confirmed ? WriteMessages::succeeded : WriteMessages::failed);
 }

@@ -37,6 +37,7 @@ Edition makeAnalogEdition()
 {
     Edition e;
     e.programName = "alarmcfg";
+    e.modelName = QStringLiteral("模拟量型号");
     e.inputCount = 8;
     e.relayCount = relays;
     e.diAlarmStartupSlots = 8;

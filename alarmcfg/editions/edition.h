@@ -83,6 +83,7 @@ struct FactoryValues {
 
 struct Edition {
     QString programName;            // "alarmcfg" / "alarmcfg_th"
+    QString modelName;              // shown beside the port: the controller cannot tell its model
     int inputCount;                 // cmdDI buttons
     int relayCount;                 // cmdRelay buttons and relay group boxes
     int diAlarmStartupSlots;        // DIAlarmText slots given a default text at start-up

@@ -29,6 +29,7 @@ Edition makeTemperatureHumidityEdition()
 {
     Edition e;
     e.programName = "alarmcfg_th";
+    e.modelName = QStringLiteral("温湿度型号");
     e.inputCount = 4;
     e.relayCount = relays;
     e.diAlarmStartupSlots = 4;

@@ -57,11 +57,19 @@ public:
     // What the program keeps between runs (the last port used); none unless the program or a
     // test gives it.
     QSettings *settings = nullptr;
+    // After connect's read-back (true when every request was answered): what the program does
+    // with the values read, said after the outcome in the status line; none unless the program
+    // sets it.
+    std::function<QString(bool complete)> afterConnectReadBack;
 
-    // Requests sent since the current operation began, and how many got no good reply.
+    // Requests sent since the current operation began, and how many got no good reply; the
+    // request sequence running inside it, if any, and how many requests in a row got no reply.
     struct RequestTally {
         int sent = 0;
         int unanswered = 0;
+        int silentInARow = 0;
+        int sequenceFirst = 0;  // `sent` when the sequence began
+        int sequenceLength = 0; // 0 outside a sequence
     };
     RequestTally requestTally;
 

@@ -2,6 +2,8 @@
 
 #include <QColor>
 
+#include <QWidget>
+
 class QComboBox;
 class QPushButton;
 
@@ -20,5 +22,14 @@ QColor buttonFaceColor(const QPushButton *button);
 // Index of the list item the box shows, or -1 when its text was typed over with something that
 // is no list item.
 int selectedIndex(const QComboBox *box);
+
+// Puts the keyboard focus on a box and selects its text, so the user can correct it at once.
+// For any box with selectAll (line and text edits).
+template <class Box>
+void pointAt(Box *box)
+{
+    box->setFocus(Qt::OtherFocusReason);
+    box->selectAll();
+}
 
 } // namespace alarmcfg

@@ -240,6 +240,9 @@ private:
         auto *box = frame(QStringLiteral("Frame6"), QStringLiteral("串口设置"));
         ui_.cmbComSel = makeCombo(box, QStringLiteral("cmbComSel"));
         ui_.cmdConnect = make<QPushButton>(box, QStringLiteral("cmdConnect"), QStringLiteral("连接"));
+        ui_.cmdConnect->setToolTip(QStringLiteral(
+            "连接：打开所选串口，读取控制器的全部参数到窗口并保存一份备份，此后每秒读取实时状态；"
+            "不写入控制器。\n断开：关闭串口，窗口中的参数保留。"));
         auto *row = tightIn<QHBoxLayout>(box);
         row->addWidget(ui_.cmbComSel, 1);
         row->addWidget(ui_.cmdConnect);
@@ -452,6 +455,13 @@ private:
         ui_.cmdRelayWrite = make<QPushButton>(parent, QStringLiteral("cmdRelayWrite"), QStringLiteral("设置"));
         ui_.cmdRelayRead = make<QPushButton>(parent, QStringLiteral("cmdRelayRead"), QStringLiteral("读取"));
         ui_.Command1 = make<QPushButton>(parent, QStringLiteral("Command1"), QStringLiteral("恢复出厂"));
+        ui_.cmdRelayWrite->setToolTip(
+            QStringLiteral("把窗口中的全部参数写入已连接的控制器，替换控制器中原有的参数。"));
+        ui_.cmdRelayRead->setToolTip(
+            QStringLiteral("从已连接的控制器重新读取继电器指令等参数到窗口；不写入控制器。"));
+        ui_.Command1->setToolTip(QStringLiteral(
+            "把出厂参数填入窗口；已连接时立即写入控制器，不再询问，控制器中的号码和指令被替换。"
+            "连接时保存的备份可恢复原有参数。"));
     }
 
     template <class Layout>

@@ -4,10 +4,13 @@
 //     master's reaction (last reply byte to next request) and CPU share while it waits;
 //  3. full read-back and full write of both programs against the 9600 bit/s wire bound, and of
 //     alarmcfg in every delivery mode;
+//     the full read-back of alarmcfg through ser2net, raw and with COM port control, against the
+//     same read-back on the simulator's own line;
 //  4. start-up to the window shown, and peak memory, of both programs.
 // Figures that miss their target are marked; the program fails only when a benchmark cannot run.
 
 #include "child_process.h"
+#include "device_server.h"
 #include "measure.h"
 #include "simulator_log.h"
 #include "table.h"
@@ -35,6 +38,7 @@ constexpr int startupRuns = 5;
 constexpr double waitingCpuLimitPercent = 0.5;
 constexpr double reactionLimitMicros = 200;
 constexpr double sequenceMarginLimitPercent = 1;
+constexpr double deviceServerLimitPercent = 2;
 constexpr double startupLimitMs = 300;
 constexpr double peakMemoryLimitMiB = 60;
 
@@ -285,6 +289,49 @@ void addSequences(bench::Table &table)
         addSequenceRun(table, editions.first(), mode);
 }
 
+// The full read-back through ser2net, raw and with COM port control, against the same read-back
+// on the simulator's own line.
+void addDeviceServers(bench::Table &table)
+{
+    const Edition &edition = editions.first();
+    const auto readBack = [&](const std::function<QString(const QString &device)> &portOf) -> Value {
+        const QTemporaryDir logDir;
+        const QString log = logDir.filePath(QStringLiteral("requests.jsonl"));
+        const bench::SimulatorProcess simulator(
+            slowLine + QStringList{QStringLiteral("--edition"), edition.argument, QStringLiteral("--log"), log});
+        const QString port = portOf(simulator.devicePath());
+        if (port.isEmpty())
+            return std::nullopt;
+        return figure(noteFailure(bench::runBenchmark(QStringLiteral(BENCH_SEQUENCES_PATH),
+                                                      {edition.argument, port, log})),
+                      QStringLiteral("readback.ms"));
+    };
+    const Value local = readBack([](const QString &device) { return device; });
+    for (const char *scheme : {"tcp", "rfc2217"}) {
+        DeviceServer server;
+        const Value remote = readBack([&](const QString &device) {
+            if (!server.start(device)) {
+                std::fprintf(stderr, "bench_report: %s\n", qPrintable(server.errorText()));
+                allRan = false;
+                return QString();
+            }
+            return server.url(scheme, QLatin1String(scheme) == QLatin1String("tcp") ? server.rawPort
+                                                                                     : server.telnetPort);
+        });
+        const QString label = edition.program + QStringLiteral(" full read-back through ser2net, %1://, ms").arg(scheme);
+        if (!remote || !local) {
+            table.addRow({label, QStringLiteral("failed")});
+            continue;
+        }
+        const double excess = 100 * (*remote / *local - 1);
+        table.addRow({label,
+                      QStringLiteral("%1 (local %2, %3%4 %)")
+                          .arg(number(*remote, 1), number(*local, 1), excess >= 0 ? "+" : "", number(excess, 1)),
+                      {}, {}, {}, {}, QStringLiteral("<= local + 2 %"),
+                      excess <= deviceServerLimitPercent ? QStringLiteral("met") : QStringLiteral("MISSED")});
+    }
+}
+
 // Median start-up over several cold processes; memory is the largest peak seen.
 void addStartup(bench::Table &table)
 {
@@ -319,6 +366,7 @@ int main(int argc, char **argv)
         addTransactionCost(table);
         addDeliveryModes(table);
         addSequences(table);
+        addDeviceServers(table);
         addStartup(table);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "bench_report: %s\n", e.what());

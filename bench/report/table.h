@@ -6,7 +6,7 @@
 
 namespace bench {
 
-// A table printed as aligned Markdown, so the figures can go straight into the README.
+// A table printed as aligned Markdown, so the figures can go straight into docs/benchmarks.md.
 class Table {
 public:
     explicit Table(QStringList header);

@@ -1,5 +1,5 @@
 // bench_sequences analog|th DEVICE LOG
-// Against a simulator on DEVICE that paces at 9600 bit/s and logs to LOG: times the program's
+// Against a simulator on DEVICE (a device path, or a device server typed into the port box) that paces at 9600 bit/s and logs to LOG: times the program's
 // connect (probe, settling pause, full read-back) and its full write (the Set button), and prints
 // each beside the wire-time bound of the frames the simulator saw plus any pause the program
 // must make.
@@ -10,10 +10,12 @@
 
 #include "app/assembly.h"
 #include "connection/connect.h"
+#include "connection/port_choice.h"
 #include "editing/write_parameters.h"
 #include "window/form_main.h"
 
 #include <modbus/modbus.h>
+#include <modbus/port_directory.h>
 
 #include <QApplication>
 #include <QListWidget>
@@ -66,6 +68,8 @@ int main(int argc, char **argv)
         QStringList messages;
         alarmcfg::FormMain form(*edition);
         alarmcfg::assembleWindow(form);
+        if (isDeviceServerName(args[2]) && !alarmcfg::preselectPort(form, args[2]))
+            throw std::runtime_error("not a device server address: " + args[2].toStdString());
         form.setMessageSink([&](const QString &text) { messages << text; });
         form.modbus1->setMessageSink([&](const QString &text) { messages << text; });
         bench::WireBound bound(args[3], lineBaud);

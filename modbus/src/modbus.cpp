@@ -3,7 +3,7 @@
 #include "message_box.h"
 #include "modbus/conversion.h"
 #include "rounding.h"
-#include "system_serial_port.h"
+#include "switching_serial_port.h"
 
 #include <cmath>
 #include <cstdio>
@@ -88,7 +88,7 @@ double modbus::Private::timeOutMilliseconds() const
     return millisecondsOf(respondTimeOutSeconds);
 }
 
-modbus::modbus(QObject *parent) : modbus(makeSystemSerialPort(), parent) {}
+modbus::modbus(QObject *parent) : modbus(makeComponentSerialPort(), parent) {}
 
 modbus::modbus(std::unique_ptr<SerialPort> port, QObject *parent)
     : QObject(parent), d(std::make_unique<Private>(this, std::move(port)))

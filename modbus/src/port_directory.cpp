@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -132,4 +133,32 @@ SerialDevice PortDirectory::port(int number) const
     const QList<SerialDevice> present = devices();
     return number >= 1 && number <= present.size() ? present[number - 1] : SerialDevice{};
 #endif
+}
+
+namespace {
+
+const QString rawScheme = QStringLiteral("tcp");
+const QString comPortScheme = QStringLiteral("rfc2217");
+
+} // namespace
+
+bool isDeviceServerName(const QString &name)
+{
+    const QString text = name.trimmed();
+    return text.startsWith(rawScheme + QStringLiteral("://"), Qt::CaseInsensitive)
+           || text.startsWith(comPortScheme + QStringLiteral("://"), Qt::CaseInsensitive);
+}
+
+std::optional<DeviceServerAddress> deviceServerAddress(const QString &name)
+{
+    if (!isDeviceServerName(name))
+        return std::nullopt;
+    const QUrl url(name.trimmed(), QUrl::StrictMode);
+    const int port = url.port();
+    const bool whole = url.isValid() && !url.host().isEmpty() && port > 0 && url.userInfo().isEmpty()
+                       && (url.path().isEmpty() || url.path() == QStringLiteral("/"))
+                       && !url.hasQuery() && !url.hasFragment();
+    if (!whole)
+        return std::nullopt;
+    return DeviceServerAddress{url.scheme().toLower() == comPortScheme, url.host(), quint16(port)};
 }

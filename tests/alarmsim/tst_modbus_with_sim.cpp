@@ -1,10 +1,18 @@
 // The component against the simulator over a pseudo-terminal: another Modbus stack answers,
 // and each injected fault must end in the component's own outcome for it.
+#include "device_server.h"
 #include "message_recorder.h"
 #include "modbus/modbus.h"
 #include "simulator.h"
 
+#include <QProcess>
+#include <QSemaphore>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
+
+#include <optional>
+#include <thread>
 
 namespace {
 
@@ -19,7 +27,10 @@ struct Outcome {
 // The simulator and an opened component on its line, recording events and messages.
 class Rig {
 public:
-    explicit Rig(const QStringList &simulatorArguments)
+    // A device server's rig opens the component itself, on the server's address.
+    enum class Line { Local, DeviceServer };
+
+    explicit Rig(const QStringList &simulatorArguments, Line line = Line::Local)
     {
         sim.setPortNumber(portNumber);
         started = sim.start(simulatorArguments + QStringList{"--static"});
@@ -40,7 +51,7 @@ public:
             outcomes << Outcome{"Error", {s, e}, {}};
         });
         component.setProperty("CommPort", portNumber);
-        opened = started && component.OpenPort();
+        opened = started && (line == Line::DeviceServer || component.OpenPort());
     }
 
     bool ready() const { return opened; }
@@ -56,6 +67,51 @@ private:
 };
 
 enum class Request { Read, WriteSingle, WriteBlock };
+
+// What happens to a connection through a device server.
+enum class ServerCase { ReadAndWrite, LineSettings, ServerKilled, ClosedPort, UnknownHost, NoTelnet, SpeedRefused };
+
+// A Telnet server on 127.0.0.1 that takes the COM port option but sets 19200 bit/s whatever it
+// is asked, for one connection.
+class SpeedRefusingServer {
+public:
+    SpeedRefusingServer()
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost);
+        port = probe.serverPort();
+        probe.close();
+        thread = std::thread([this] {
+            QTcpServer server;
+            if (!server.listen(QHostAddress::LocalHost, port))
+                return;
+            listening.release();
+            if (!server.waitForNewConnection(5000))
+                return;
+            QTcpSocket *client = server.nextPendingConnection();
+            client->write(QByteArray::fromHex("fffd2c" "fffa2c6500004b00fff0"));
+            client->waitForBytesWritten(1000);
+            client->waitForDisconnected(5000);
+        });
+        listening.tryAcquire(1, 5000);
+    }
+    ~SpeedRefusingServer() { thread.join(); }
+
+    quint16 port = 0;
+
+private:
+    QSemaphore listening;
+    std::thread thread;
+};
+
+// The settings of a terminal as stty shows them.
+QString sttyOf(const QString &device)
+{
+    QProcess stty;
+    stty.start(QStringLiteral("stty"), {QStringLiteral("-a"), QStringLiteral("-F"), device});
+    stty.waitForFinished(3000);
+    return QString::fromLocal8Bit(stty.readAllStandardOutput());
+}
 
 bool send(modbus &component, Request request)
 {
@@ -73,6 +129,7 @@ bool send(modbus &component, Request request)
 } // namespace
 
 Q_DECLARE_METATYPE(Request)
+Q_DECLARE_METATYPE(ServerCase)
 
 class TestModbusWithSim : public QObject {
     Q_OBJECT
@@ -235,6 +292,94 @@ private slots:
         for (int i = 0; i < 6; ++i)
             results << rig.component.FC03_ReadHoldingRegister_4X(1, 6, 1);
         QCOMPARE(results, (QList<bool>{true, true, false, true, true, false}));
+    }
+
+    // The same requests and replies as on a local line, byte for byte, through ser2net raw and
+    // with COM port control; and each way a device server fails, with its reason.
+    void deviceServers_data()
+    {
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<ServerCase>("what");
+        QTest::addColumn<QString>("failure"); // part of the reason, for failures
+        for (const char *scheme : {"tcp", "rfc2217"}) {
+            QTest::addRow("%s read and write", scheme) << scheme << ServerCase::ReadAndWrite << "";
+            QTest::addRow("%s line settings", scheme) << scheme << ServerCase::LineSettings << "";
+            QTest::addRow("%s server killed", scheme) << scheme << ServerCase::ServerKilled << "的连接已断开";
+            QTest::addRow("%s closed port", scheme) << scheme << ServerCase::ClosedPort << "拒绝连接";
+            QTest::addRow("%s unknown host", scheme) << scheme << ServerCase::UnknownHost
+                                                    << "找不到设备服务器 no-such-server.invalid";
+        }
+        QTest::newRow("rfc2217 on a raw port") << "rfc2217" << ServerCase::NoTelnet << "没有应答串口设置";
+        QTest::newRow("rfc2217 speed refused") << "rfc2217" << ServerCase::SpeedRefused << "不接受串口设置：波特率";
+    }
+    void deviceServers()
+    {
+        QFETCH(QString, scheme);
+        QFETCH(ServerCase, what);
+        QFETCH(QString, failure);
+        Rig rig({}, Rig::Line::DeviceServer);
+        QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
+        DeviceServer server;
+        // The server opens the line at other settings than the program's, so that stty tells.
+        if (!server.start(rig.sim.devicePath(), QStringLiteral("19200n82")))
+            QFAIL(qPrintable(server.errorText()));
+        const bool telnet = scheme == QStringLiteral("rfc2217");
+        const quint16 port = telnet && what != ServerCase::NoTelnet ? server.telnetPort : server.rawPort;
+        QString address = server.url(qPrintable(scheme), port);
+        if (what == ServerCase::ClosedPort)
+            address = server.url(qPrintable(scheme), DeviceServer::freePort());
+        if (what == ServerCase::UnknownHost)
+            address = scheme + QStringLiteral("://no-such-server.invalid:4001");
+        std::optional<SpeedRefusingServer> refusing;
+        if (what == ServerCase::SpeedRefused)
+            address = server.url("rfc2217", refusing.emplace().port);
+        rig.component.setDevicePath(address);
+        const bool opened = rig.component.OpenPort();
+
+        if (!failure.isEmpty() && what != ServerCase::ServerKilled) {
+            QVERIFY(!opened);
+            QCOMPARE(rig.messages.texts.size(), 1);
+            QVERIFY2(rig.messages.texts[0].startsWith(QStringLiteral("串口错误\n"))
+                         && rig.messages.texts[0].contains(failure),
+                     qPrintable(rig.messages.texts[0]));
+            return;
+        }
+        QVERIFY2(opened, qPrintable(rig.messages.texts.join('\n')));
+        if (what == ServerCase::LineSettings) {
+            // A pseudo-terminal keeps speed and stop bits; it forces 8 data bits and no parity.
+            const QString stty = sttyOf(rig.sim.devicePath());
+            QVERIFY2(stty.contains(telnet ? QStringLiteral("speed 9600 baud") : QStringLiteral("speed 19200 baud")),
+                     qPrintable(stty));
+            QVERIFY2(stty.contains(telnet ? QStringLiteral("-cstopb") : QStringLiteral(" cstopb")), qPrintable(stty));
+        }
+        if (what == ServerCase::ServerKilled) {
+            QVERIFY(rig.component.FC03_ReadHoldingRegister_4X(1, 0, 7));
+            server.kill();
+            bool answered = true;
+            QString reason;
+            try {
+                answered = rig.component.FC03_ReadHoldingRegister_4X(1, 0, 7);
+                reason = rig.component.lastPortFailure();
+            } catch (const SerialPortError &e) {
+                answered = false;
+                reason = QString::fromUtf8(e.what());
+            }
+            QVERIFY(!answered);
+            QVERIFY2(reason.contains(failure), qPrintable(reason));
+            return;
+        }
+        // 0xFF in the written values and in the replies crosses the Telnet escaping both ways.
+        const QVector<qint16> values{-1, 255, -256, 0x0DFF};
+        QVERIFY(rig.component.FC16_PresetMultiRegister_4X(1, 1010, values, 4));
+        QVERIFY(rig.component.FC03_ReadHoldingRegister_4X(1, 1010, 4));
+        QVERIFY(rig.component.FC03_ReadHoldingRegister_4X(1, 0, 7));
+        QCOMPARE(rig.outcomes.value(1).data, values + QVector<qint16>{0});
+        QCOMPARE(rig.outcomes.value(2).data, (QVector<qint16>{2500, 1200, 0, 0, 5, 0, 0x21, 0}));
+        const QList<SimulatorRequest> requests = rig.sim.requests();
+        QCOMPARE(requests.size(), 3);
+        QCOMPARE(requests[0].request, QStringLiteral("01 10 03 F2 00 04 08 FF FF 00 FF FF 00 0D FF 29 A4"));
+        QCOMPARE(requests[2].request, QStringLiteral("01 03 00 00 00 07 04 08"));
+        QVERIFY(rig.messages.texts.isEmpty());
     }
 
     void vanishedControllerEndsTheRequest()

@@ -1,6 +1,12 @@
+#include "app/backups.h"
 #include "app/command_line.h"
 #include "app/config_file.h"
+#include "app/qt_translations.h"
+#include "app/config_menu.h"
+#include "app/json_path.h"
+#include "device_server.h"
 #include "connection/connect.h"
+#include "connection/handler_guard.h"
 #include "connection/read_back_decoding.h"
 #include "editing/write_parameters.h"
 #include "edition_named.h"
@@ -8,12 +14,16 @@
 
 #include "modbus/modbus.h"
 
+#include <QAction>
+#include <QComboBox>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,6 +70,26 @@ Run runProgram(const QString &edition, const QStringList &arguments)
         QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
 }
 
+// Every request a controller received, as bytes.
+QStringList requestsOf(const QList<SimulatorRequest> &requests)
+{
+    QStringList sent;
+    for (const SimulatorRequest &request : requests)
+        sent << request.request;
+    return sent;
+}
+
+// A saved configuration without its time of saving.
+QByteArray savedWithoutTime(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QJsonObject document = QJsonDocument::fromJson(file.readAll()).object();
+    document.remove(QStringLiteral("saved"));
+    return QJsonDocument(document).toJson();
+}
+
 // What a write put on the wire: function, first register and values of each request.
 QStringList writesOf(const QList<SimulatorRequest> &requests)
 {
@@ -70,25 +100,57 @@ QStringList writesOf(const QList<SimulatorRequest> &requests)
     return writes;
 }
 
+// A controller whose slots are all empty, so that no old text shows behind a shorter new one
+// (such bytes read back as characters the write refuses, and opening the file names them).
+bool startEmptyController(Simulator &sim, const QString &edition)
+{
+    QJsonArray emptyImage;
+    for (int address = 0; address < 1300; ++address)
+        emptyImage.append(address == 6 ? 0x21 : 0); // firmware V2.1
+    QFile state(sim.statePath());
+    if (!state.open(QIODevice::WriteOnly))
+        return false;
+    state.write(QJsonDocument(QJsonObject{{"edition", edition},
+                                  {"registers", QJsonArray{QJsonObject{{"address", 0}, {"values", emptyImage}}}}})
+                    .toJson());
+    state.close();
+    return sim.start(simulatorArguments(edition));
+}
+
 } // namespace
 
 class TestCommandLine : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void parse_data();
     void parse();
     void withoutDisplay_data();
     void withoutDisplay();
     void writeFromFileSendsWhatSetSends_data();
     void writeFromFileSendsWhatSetSends();
+    void deviceServerCarriesTheSameRequests_data();
+    void deviceServerCarriesTheSameRequests();
     void readThenWriteReproducesTheController_data();
     void readThenWriteReproducesTheController();
+    void verifyListsDifferences_data();
+    void verifyListsDifferences();
+    void windowComparesWithController_data();
+    void windowComparesWithController();
     void failures_data();
     void failures();
     void trafficLog_data();
     void trafficLog();
+    void connectKeepsABackup_data();
+    void connectKeepsABackup();
 };
+
+// The parser's texts in Chinese, as the programs show them.
+void TestCommandLine::initTestCase()
+{
+    QVERIFY(installQtTranslations());
+}
 
 void TestCommandLine::parse_data()
 {
@@ -107,6 +169,13 @@ void TestCommandLine::parse_data()
     QTest::newRow("help") << QStringList{"-h"} << Action::Help << ""
                           << ""
                           << "--log-traffic <FILE>";
+    QTest::newRow("help names device servers") << QStringList{"-h"} << Action::Help << ""
+                                               << ""
+                                               << "rfc2217://主机:端口";
+    QTest::newRow("device server") << QStringList{"--port", "rfc2217://10.0.0.5:4001", "--read", "a.json"}
+                                   << Action::Read << "rfc2217://10.0.0.5:4001"
+                                   << "a.json"
+                                   << "";
     QTest::newRow("version") << QStringList{"--version"} << Action::Version << ""
                              << ""
                              << "alarmcfg 5.0";
@@ -117,9 +186,23 @@ void TestCommandLine::parse_data()
                            << Action::Write << "COM1"
                            << "b.json"
                            << "";
+    QTest::newRow("verify") << QStringList{"--verify", "c.json", "--port", "COM3"} << Action::Verify << "COM3"
+                            << "c.json"
+                            << "";
+    QTest::newRow("verify without port") << QStringList{"--verify", "c.json"} << Action::Refused << ""
+                                         << ""
+                                         << "--verify 需要 --port";
+    QTest::newRow("verify and write") << QStringList{"--port", "COM1", "--verify", "a", "--write", "b"}
+                                      << Action::Refused << ""
+                                      << ""
+                                      << "--verify 不能";
+    QTest::newRow("verify and read") << QStringList{"--port", "COM1", "--read", "a", "--verify", "b"}
+                                     << Action::Refused << ""
+                                     << ""
+                                     << "--verify 不能";
     QTest::newRow("unknown option") << QStringList{"--reed", "a.json"} << Action::Refused << ""
                                     << ""
-                                    << "Unknown option 'reed'";
+                                    << "未知选项“reed”";
     QTest::newRow("read without port") << QStringList{"--read", "a.json"} << Action::Refused << ""
                                        << ""
                                        << "--port";
@@ -159,15 +242,22 @@ void TestCommandLine::withoutDisplay_data()
     QTest::addColumn<QString>("out");
     QTest::addColumn<QString>("err");
 
-    QTest::newRow("help") << "th" << QStringList{"--help"} << 0 << "Usage: alarmcfg_th"
+    QTest::newRow("help") << "th" << QStringList{"--help"} << 0 << "用法：alarmcfg_th [选项]"
                           << "";
     QTest::newRow("version") << "analog" << QStringList{"-v"} << 0 << "alarmcfg 5.0"
                              << "";
     QTest::newRow("unknown option") << "analog" << QStringList{"--bogus"} << usageExitCode << ""
-                                    << "Usage: alarmcfg";
+                                    << "未知选项“bogus”。\n\n用法：alarmcfg [选项]";
+    QTest::newRow("value missing") << "analog" << QStringList{"--port"} << usageExitCode << ""
+                                   << "“--port”之后缺少值";
+    QTest::newRow("verify without port") << "th" << QStringList{"--verify", "site.json"} << usageExitCode << ""
+                                         << "--verify 需要 --port";
     QTest::newRow("traffic log not writable")
         << "analog" << QStringList{"--log-traffic", "/nonexistent/t.log"} << 1 << ""
         << "/nonexistent/t.log";
+    QTest::newRow("read into a missing folder sends nothing")
+        << "analog" << QStringList{"--port", "COM1", "--read", "/nonexistent/site.json"} << 1 << ""
+        << "无法保存配置文件 /nonexistent/site.json";
     QTest::newRow("bad file sends nothing")
         << "analog" << QStringList{"--port", "COM9", "--write", "/nonexistent"} << 1 << ""
         << "/nonexistent";
@@ -220,6 +310,47 @@ void TestCommandLine::writeFromFileSendsWhatSetSends()
     QCOMPARE(writesOf(sim.requests()), fromWindow);
 }
 
+void TestCommandLine::deviceServerCarriesTheSameRequests_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<QString>("scheme");
+    for (const char *edition : {"analog", "th"})
+        for (const char *scheme : {"tcp", "rfc2217"})
+            QTest::addRow("%s %s", edition, scheme) << edition << scheme;
+}
+
+// The connect read-back and the full write through ser2net put the same bytes on the line as
+// on a local port, and the read-back saves the same file.
+void TestCommandLine::deviceServerCarriesTheSameRequests()
+{
+    QFETCH(QString, edition);
+    QFETCH(QString, scheme);
+    QTemporaryDir dir;
+    // The read-back into `file`, then the example written; standard error of a failure.
+    const auto readAndWrite = [&](const QString &port, const QString &file) {
+        const Run read = runProgram(edition, {"--port", port, "--read", file});
+        const Run write = runProgram(edition, {"--port", port, "--write", exampleOf(edition)});
+        return read.err.repeated(read.exitCode != 0 ? 1 : 0) + write.err.repeated(write.exitCode != 0 ? 1 : 0);
+    };
+    Simulator local;
+    Simulator remote;
+    local.setPortNumber(5);
+    QVERIFY2(local.start(simulatorArguments(edition, {"--static"})), qPrintable(local.errorText()));
+    QVERIFY2(remote.start(simulatorArguments(edition, {"--static"})), qPrintable(remote.errorText()));
+    DeviceServer server;
+    if (!server.start(remote.devicePath()))
+        QFAIL(qPrintable(server.errorText()));
+    const QString port = server.url(qPrintable(scheme), scheme == "tcp" ? server.rawPort : server.telnetPort);
+
+    const QString localFailure = readAndWrite("COM5", dir.filePath("local.json"));
+    QVERIFY2(localFailure.isEmpty(), qPrintable(localFailure));
+    const QString remoteFailure = readAndWrite(port, dir.filePath("remote.json"));
+    QVERIFY2(remoteFailure.isEmpty(), qPrintable(remoteFailure));
+    QVERIFY(requestsOf(local.requests()).size() > 50);
+    QCOMPARE(requestsOf(remote.requests()), requestsOf(local.requests()));
+    QCOMPARE(savedWithoutTime(dir.filePath("remote.json")), savedWithoutTime(dir.filePath("local.json")));
+}
+
 void TestCommandLine::readThenWriteReproducesTheController_data()
 {
     writeFromFileSendsWhatSetSends_data();
@@ -227,8 +358,7 @@ void TestCommandLine::readThenWriteReproducesTheController_data()
 
 // A controller configured from the example, read into a file and written to a blank controller:
 // every register the write touches holds what the first controller holds. The first controller
-// starts with empty slots, so that no old text shows behind a shorter new one (such bytes read
-// back as characters the write refuses, and opening the file names them).
+// starts with empty slots.
 void TestCommandLine::readThenWriteReproducesTheController()
 {
     QFETCH(QString, edition);
@@ -238,22 +368,16 @@ void TestCommandLine::readThenWriteReproducesTheController()
     Simulator blank;
     source.setPortNumber(3);
     blank.setPortNumber(4);
-    QJsonArray emptyImage;
-    for (int address = 0; address < 1300; ++address)
-        emptyImage.append(address == 6 ? 0x21 : 0); // firmware V2.1
-    QFile state(source.statePath());
-    QVERIFY(state.open(QIODevice::WriteOnly));
-    state.write(QJsonDocument(QJsonObject{{"edition", edition},
-                                  {"registers", QJsonArray{QJsonObject{{"address", 0}, {"values", emptyImage}}}}})
-                    .toJson());
-    state.close();
-    QVERIFY(source.start(simulatorArguments(edition)) && blank.start(simulatorArguments(edition)));
+    QVERIFY(startEmptyController(source, edition) && blank.start(simulatorArguments(edition)));
     QCOMPARE(runProgram(edition, {"--port", "COM3", "--write", exampleOf(edition)}).exitCode, 0);
 
     const Run read = runProgram(edition, {"--port", "COM3", "--read", copy});
     QVERIFY2(read.exitCode == 0, qPrintable(read.err));
     const Run write = runProgram(edition, {"--port", "COM4", "--write", copy});
     QVERIFY2(write.exitCode == 0, qPrintable(write.err));
+    // What --read saved verifies against the controller it came from.
+    const Run verify = runProgram(edition, {"--port", "COM3", "--verify", copy});
+    QVERIFY2(verify.exitCode == 0, qPrintable(verify.err));
 
     QVERIFY(source.stop() && blank.stop()); // saves the register images
     const QVector<qint16> expected = source.registers();
@@ -269,32 +393,164 @@ void TestCommandLine::readThenWriteReproducesTheController()
     QVERIFY(compared > 100);
 }
 
+void TestCommandLine::verifyListsDifferences_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<QJsonObject>("changes"); // to the example the controller holds
+    QTest::addColumn<QStringList>("lines");   // one per difference, in the window's order
+
+    QTest::newRow("agrees") << "analog" << QJsonObject() << QStringList();
+    QTest::newRow("relay command and option")
+        << "analog" << QJsonObject{{"relays[0].open", "开灯"}, {"options.hold", true}}
+        << QStringList{"继电器1 开启命令：文件 \"开灯\"，控制器 \"设备1开\"", "掉电记忆：文件 true，控制器 false"};
+    QTest::newRow("th limit and phones")
+        << "th" << QJsonObject{{"humidity.high", 70}, {"phones", QJsonArray{"13900000000"}}}
+        << QStringList{"手机号码：文件 [\"13900000000\"]，控制器 [", "湿度上限：文件 70，控制器 80"};
+}
+
+// A controller written from the example, verified against the example with changes: each
+// difference one line, in order, with both values; exit status 1 only when there are any.
+void TestCommandLine::verifyListsDifferences()
+{
+    QFETCH(QString, edition);
+    QFETCH(QJsonObject, changes);
+    QFETCH(QStringList, lines);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("site.json");
+    QFile example(exampleOf(edition));
+    QVERIFY(example.open(QIODevice::ReadOnly));
+    QJsonObject file = QJsonDocument::fromJson(example.readAll()).object();
+    for (auto it = changes.begin(); it != changes.end(); ++it)
+        setValueAt(file, it.key(), it.value());
+    QFile given(path);
+    QVERIFY(given.open(QIODevice::WriteOnly) && given.write(QJsonDocument(file).toJson()) > 0);
+    given.close();
+    Simulator sim;
+    sim.setPortNumber(7);
+    QVERIFY(startEmptyController(sim, edition));
+    QCOMPARE(runProgram(edition, {"--port", "COM7", "--write", exampleOf(edition)}).exitCode, 0);
+
+    const Run run = runProgram(edition, {"--port", "COM7", "--verify", path});
+    QCOMPARE(run.exitCode, lines.isEmpty() ? 0 : 1);
+    const QString prefix = programOf(edition).section('/', -1) + ": ";
+    QStringList reported;
+    for (const QString &line : run.err.split('\n'))
+        if (lines.isEmpty() || line.contains(QStringLiteral("：文件 ")))
+            reported << line;
+    if (lines.isEmpty()) {
+        QVERIFY2(run.err.contains("一致"), qPrintable(run.err));
+        return;
+    }
+    QCOMPARE(reported.size(), lines.size());
+    for (int i = 0; i < lines.size(); ++i)
+        QVERIFY2(reported[i].startsWith(prefix + lines[i]), qPrintable(reported[i]));
+}
+
+void TestCommandLine::windowComparesWithController_data()
+{
+    QTest::addColumn<QJsonObject>("changes"); // to the file saved after a first comparison
+    QTest::addColumn<QByteArray>("raw");      // replaces the file when set
+    QTest::addColumn<QString>("message");     // part of the one message
+    QTest::addColumn<bool>("reads");          // the controller is read
+
+    QTest::newRow("agrees") << QJsonObject() << QByteArray() << "与控制器一致" << true;
+    QTest::newRow("differs") << QJsonObject{{"relays[1].close", "关灯"}, {"allOn", "开"}} << QByteArray()
+                             << "继电器2 关闭命令：文件 \"关灯\"，控制器 \"" << true;
+    QTest::newRow("broken file") << QJsonObject() << QByteArray("{") << "JSON" << false;
+}
+
+// 与控制器比较… reads the whole configuration, all-relay commands included, and shows the list in
+// one message; a bad file is refused before anything is read. The window keeps what was typed.
+void TestCommandLine::windowComparesWithController()
+{
+    QFETCH(QJsonObject, changes);
+    QFETCH(QByteArray, raw);
+    QFETCH(QString, message);
+    QFETCH(bool, reads);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("site.json");
+    SimFormRig rig(analogEdition(), simulatorArguments("analog"));
+    QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
+    addConfigurationMenu(*rig.form, [&path](FileChoice) { return path; });
+    auto *compare = rig.form->findChild<QAction *>("mnuCompareConfig");
+    QVERIFY(compare);
+    QCOMPARE(compare->text(), "与控制器比较…");
+    rig.connect();
+    QVERIFY(rig.form->IsConnected);
+    saveConfiguration(*rig.form, path);
+    compare->trigger(); // the window now holds the all-relay commands too
+    saveConfiguration(*rig.form, path);
+    QJsonObject file = QJsonDocument::fromJson([&] {
+        QFile saved(path);
+        return saved.open(QIODevice::ReadOnly) ? saved.readAll() : QByteArray();
+    }()).object();
+    for (auto it = changes.begin(); it != changes.end(); ++it)
+        setValueAt(file, it.key(), it.value());
+    QFile given(path);
+    QVERIFY(given.open(QIODevice::WriteOnly) && given.write(raw.isEmpty() ? QJsonDocument(file).toJson() : raw) > 0);
+    given.close();
+    rig.messages.clear();
+    const qsizetype before = rig.requests().size();
+    rig.form->ui.txtOpen[0]->setText("我的修改");
+    rig.form->ui.cmbRangeSel[1]->setCurrentIndex(3);
+    const auto windowValues = [&rig] {
+        QJsonObject values = QJsonDocument::fromJson(configurationJson(*rig.form)).object();
+        values.remove("saved");
+        return values;
+    };
+    const QJsonObject typed = windowValues();
+
+    compare->trigger();
+    QCOMPARE(windowValues(), typed);
+    QCOMPARE(rig.messages.size(), 1);
+    QVERIFY2(rig.messages[0].contains(message), qPrintable(rig.messages[0]));
+    QCOMPARE(rig.messages[0].count('\n') + 1, changes.isEmpty() ? 1 : int(changes.size()));
+    QCOMPARE(rig.requests().size() > before, reads);
+}
+
 void TestCommandLine::failures_data()
 {
     QTest::addColumn<QString>("edition");
     QTest::addColumn<QStringList>("simulator"); // {"none"}: no controller on the port
-    QTest::addColumn<QString>("option");        // --read or --write
-    QTest::addColumn<QByteArray>("file");       // what --write is given; empty: the edition's example
+    QTest::addColumn<QString>("option");        // --read, --write or --verify
+    QTest::addColumn<QByteArray>("file");       // what --write or --verify is given; empty: the example
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("requests"); // the controller saw this many; -1: any
 
     QFile analogExample(exampleOf("analog"));
     QVERIFY(analogExample.open(QIODevice::ReadOnly));
+    const QByteArray analogFile = analogExample.readAll();
     const QByteArray noFile;
     QTest::newRow("no port") << "analog" << QStringList{"none"} << "--read" << noFile << modbus::portErrorMessage
                              << -1;
     QTest::newRow("silent controller") << "th" << QStringList{"--silent"} << "--read" << noFile
                                        << noControllerMessage << -1;
+    QTest::newRow("model named before the first request") << "analog" << QStringList{"--silent"} << "--read"
+                                                          << noFile << "连接 COM5（模拟量型号）" << -1;
     QTest::newRow("old firmware") << "analog" << QStringList{"--firmware", "0x15"} << "--read" << noFile
                                   << firmwareTooOldMessage << 1;
     QTest::newRow("read not answered") << "analog" << QStringList{"--fault", "exception", "--at", "770"}
                                        << "--read" << noFile << "没有回答全部读取请求" << -1;
+    QTest::newRow("controller falls silent during the read")
+        << "analog" << QStringList{"--fault", "silent", "--at", "522,542,562"} << "--read" << noFile
+        << silenceMessage << 5;
+    QTest::newRow("controller falls silent during the write")
+        << "analog" << QStringList{"--fault", "silent", "--at", "490,510,522"} << "--write" << noFile
+        << partialWriteMessage << 36;
     QTest::newRow("refused value") << "th" << QStringList{"--fault", "exception", "--at", "850"} << "--write"
                                    << noFile << WriteMessages::failed << -1;
+    QTest::newRow("verify: silent controller")
+        << "analog" << QStringList{"--silent"} << "--verify" << noFile << noControllerMessage << -1;
+    QTest::newRow("verify: read not answered") << "th" << QStringList{"--fault", "exception", "--at", "770"}
+                                               << "--verify" << noFile << "没有回答全部读取请求" << -1;
+    QTest::newRow("verify: broken file") << "th" << QStringList() << "--verify"
+                                         << QByteArray("{\"edition\": \"th\"") << "JSON" << 0;
+    QTest::newRow("verify: file of the other model")
+        << "th" << QStringList() << "--verify" << analogFile << "“analog”" << 0;
     QTest::newRow("broken file") << "analog" << QStringList() << "--write"
                                  << QByteArray("{\"edition\": \"analog\"") << "JSON" << 0;
     QTest::newRow("file of the other model")
-        << "th" << QStringList() << "--write" << analogExample.readAll() << "“analog”" << 0;
+        << "th" << QStringList() << "--write" << analogFile << "“analog”" << 0;
 }
 
 // Every failure says why, exits non-zero, leaves no file from a failed read and sends nothing for
@@ -309,7 +565,7 @@ void TestCommandLine::failures()
     QFETCH(int, requests);
     QTemporaryDir dir;
     const QString path = dir.filePath("site.json");
-    if (option == "--write") {
+    if (option != "--read") {
         QFile example(exampleOf(edition));
         QVERIFY(example.open(QIODevice::ReadOnly));
         QFile given(path);
@@ -325,7 +581,7 @@ void TestCommandLine::failures()
     const Run run = runProgram(edition, {"--port", "COM5", option, path});
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
-    QCOMPARE(QFile::exists(path), option == "--write"); // a failed read leaves nothing behind
+    QCOMPARE(QFile::exists(path), option != "--read"); // a failed read leaves nothing behind
     if (requests >= 0)
         QCOMPARE(sim.requests().size(), requests);
     qunsetenv("MODBUS_COM5");
@@ -371,6 +627,52 @@ void TestCommandLine::trafficLog()
     QCOMPARE(first[1], "01 03 00 00 00 07 04 08");
     QVERIFY2(first[2].startsWith(reply), qPrintable(first[2]));
     QCOMPARE(first[3], result);
+}
+
+void TestCommandLine::connectKeepsABackup_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<QStringList>("fault");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("analog") << "analog" << QStringList{} << true;
+    QTest::newRow("th") << "th" << QStringList{} << true;
+    QTest::newRow("a read not answered") << "analog" << QStringList{"--fault", "exception", "--at", "770"} << false;
+}
+
+// After a connect the window's values are in the backups folder and the status line names the
+// file; a read-back with an unanswered request is not saved as if it were the controller's.
+void TestCommandLine::connectKeepsABackup()
+{
+    QFETCH(QString, edition);
+    QFETCH(QStringList, fault);
+    QFETCH(bool, saved);
+    QTemporaryDir dir;
+    SimFormRig rig(editionNamed(edition), simArguments(edition, fault));
+    QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
+    keepBackupsAfterConnect(*rig.form, dir.filePath("backups"));
+    rig.connect();
+    QVERIFY(rig.form->IsConnected);
+    const QString status = rig.form->ui.lblStatus->text();
+    const QStringList files = QDir(dir.filePath("backups")).entryList(QDir::Files);
+    if (!saved) {
+        QVERIFY(files.isEmpty());
+        QVERIFY2(status.contains("未保存备份"), qPrintable(status));
+        return;
+    }
+    QCOMPARE(files.size(), 1);
+    QVERIFY2(files[0].endsWith("-COM1.json"), qPrintable(files[0]));
+    QVERIFY2(status.contains(files[0]), qPrintable(status));
+
+    FormMain copy(editionNamed(edition));
+    assembleWindow(copy);
+    openConfiguration(copy, QDir(dir.filePath("backups")).filePath(files[0]));
+    auto valuesOf = [](const FormMain &form) {
+        QJsonObject file = QJsonDocument::fromJson(configurationJson(form, ConfigContent::ReadBack)).object();
+        for (const char *header : {"saved", "firmware"})
+            file.remove(header);
+        return file;
+    };
+    QCOMPARE(valuesOf(copy), valuesOf(*rig.form));
 }
 
 QTEST_MAIN(TestCommandLine)

@@ -1,3 +1,5 @@
+#include "app/backups.h"
+#include "app/config_fields.h"
 #include "app/config_file.h"
 #include "app/config_menu.h"
 #include "app/json_path.h"
@@ -9,12 +11,17 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QLabel>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QApplication>
+#include <QStandardPaths>
 
 using namespace alarmcfg;
 
@@ -84,8 +91,17 @@ private slots:
     void badFile();
     void examplesOpen_data();
     void examplesOpen();
+    void windowNames_data();
+    void windowNames();
+    void differences_data();
+    void differences();
     void saveReplacesOnlyWithAWholeFile();
     void windowMenu();
+    void backupFileNames_data();
+    void backupFileNames();
+    void backupHoldsWhatConnectReads_data();
+    void backupHoldsWhatConnectReads();
+    void backupsKeepTheNewest();
 };
 
 void TestConfigFile::roundTrip_data()
@@ -132,17 +148,23 @@ void TestConfigFile::badFile_data()
         QTest::newRow(name) << edition << changes << QByteArray() << expected;
     };
     QTest::newRow("not JSON") << "analog" << QJsonObject() << QByteArray("{\"edition\": ") << QStringList{"JSON"};
+    QTest::newRow("missing comma on line 3")
+        << "analog" << QJsonObject() << QByteArray("{\n  \"password\": \"密码\"\n  \"edition\": \"analog\"\n}")
+        << QStringList{"第3行第4列", "缺少逗号"};
     QTest::newRow("not an object") << "analog" << QJsonObject() << QByteArray("[]") << QStringList{"JSON 对象"};
     QTest::newRow("not UTF-8") << "analog" << QJsonObject() << QByteArray("{\"password\": \"\xff\"}")
                                << QStringList{"JSON"};
     row("other edition", "analog", {{"edition", "th"}}, {"“th”", "“analog”"});
-    row("analog file for th", "th", {{"edition", "analog"}}, {"“analog”", "“th”"});
+    row("analog file for th", "th", {{"edition", "analog"}}, {"“analog”", "“th”", "请用 alarmcfg 打开"});
+    row("th file for analog", "analog", {{"edition", "th"}}, {"请用 alarmcfg_th 打开"});
     row("unknown format version", "analog", {{"formatVersion", 2}}, {"版本2"});
     row("format version missing", "th", {{"formatVersion", removed}}, {"formatVersion", "缺少"});
     row("unknown field", "analog", {{"pasword", "1"}}, {"pasword", "没有此字段"});
     row("relay the model lacks", "th", {{"relays[4].open", "x"}}, {"relays[4]", "没有此字段"});
     row("analog field in th file", "th", {{"temperature.range", "0~5V"}}, {"temperature.range"});
     row("missing relay text", "analog", {{"relays[3].close", removed}}, {"relays[3].close", "缺少"});
+    row("missing password", "th", {{"password", removed}}, {"password", "缺少"});
+    row("missing phone list", "analog", {{"phones", removed}}, {"phones", "缺少"});
     row("password not text", "analog", {{"password", 739164}}, {"password", "应为文本"});
     row("time as text", "analog", {{"relays[0].actionTime", "3"}}, {"relays[0].actionTime", "应为整数"});
     row("time with fraction", "th", {{"relays[2].actionTime", 2.5}}, {"relays[2].actionTime", "应为整数"});
@@ -218,6 +240,87 @@ void TestConfigFile::examplesOpen()
     QCOMPARE(fileOf(*rig.form), expected);
 }
 
+void TestConfigFile::windowNames_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("password") << "analog" << "password" << "指令密码";
+    QTest::newRow("relay command") << "analog" << "relays[0].open" << "继电器1 开启命令";
+    QTest::newRow("reply after closing") << "th" << "relays[3].closeReply" << "继电器4 回复命令（关闭）";
+    QTest::newRow("analog all-on") << "analog" << "allOn" << "全开指令";
+    QTest::newRow("th all-off") << "th" << "allOff" << "全关命令";
+    QTest::newRow("input text") << "analog" << "inputAlarmTexts[2]" << "数字通道3 报警短信";
+    QTest::newRow("phone entry") << "th" << "phones[1]" << "手机号码 第2个";
+    QTest::newRow("analog limit") << "analog" << "analogInputs[1].low" << "通道1下限";
+    QTest::newRow("th alarm text") << "th" << "humidity.highText" << "湿度上限 温湿度报警短信";
+    QTest::newRow("calibration") << "th" << "temperature.calibration" << "温度值 校准值";
+    QTest::newRow("full scale") << "analog" << "analogInputs[0].fullScale" << "模拟通道0 满量程值";
+    QTest::newRow("option") << "analog" << "options.phoneAlarm" << "电话报警";
+    QTest::newRow("not a field") << "analog" << "relays[9].open" << "relays[9].open";
+}
+
+// Every field has its own window name, so a message naming it points at one box.
+void TestConfigFile::windowNames()
+{
+    QFETCH(QString, edition);
+    QFETCH(QString, path);
+    QFETCH(QString, name);
+    const ConfigLayout layout = configLayout(editionNamed(edition));
+    QCOMPARE(windowNameOf(layout, path), name);
+    QSet<QString> names;
+    for (const ConfigField &field : layout.fields) {
+        QVERIFY2(!field.windowName.trimmed().isEmpty() && !names.contains(field.windowName),
+            qPrintable(field.path));
+        names.insert(field.windowName);
+    }
+}
+
+void TestConfigFile::differences_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<bool>("phone");          // the window holds a phone number
+    QTest::addColumn<QJsonObject>("changes"); // to the file saved from the window
+    QTest::addColumn<QStringList>("lines");
+
+    QTest::newRow("same values") << "analog" << true << QJsonObject() << QStringList();
+    QTest::newRow("a value the write refuses, held by both") << "th" << false << QJsonObject() << QStringList();
+    QTest::newRow("number as the register holds it")
+        << "analog" << true << QJsonObject{{"relays[2].actionTime", 3}}
+        << QStringList{"继电器3 动作时间：文件 3，控制器 0"};
+    QTest::newRow("line break stays on one line")
+        << "analog" << true << QJsonObject{{"inputAlarmTexts[1]", "门\n开"}}
+        << QStringList{"数字通道2 报警短信：文件 \"门\\n开\"，控制器 \""};
+    QTest::newRow("range and empty text")
+        << "analog" << true << QJsonObject{{"analogInputs[1].range", "0~10V"}, {"password", ""}}
+        << QStringList{"指令密码：文件 \"\"，控制器 \"739164\"", "模拟通道1 输入选择：文件 \"0~10V\"，控制器 \"0~5V\""};
+}
+
+// Compared as a file holds the values, in the window's order; the file's own checks apply but
+// not the write's.
+void TestConfigFile::differences()
+{
+    QFETCH(QString, edition);
+    QFETCH(bool, phone);
+    QFETCH(QJsonObject, changes);
+    QFETCH(QStringList, lines);
+    const auto rig = phone ? writableRig(edition) : std::make_unique<FormRig>(editionNamed(edition));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("site.json");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(jsonText(withChanges(fileOf(*rig->form), changes))) > 0);
+    file.close();
+    QStringList reported;
+    for (const ConfigDifference &difference : differencesFromFile(*rig->form, path))
+        reported << differenceLine(difference);
+    QCOMPARE(reported.size(), lines.size());
+    for (int i = 0; i < lines.size(); ++i) {
+        QVERIFY2(reported[i].startsWith(lines[i]), qPrintable(reported[i]));
+        QVERIFY(!reported[i].contains('\n'));
+    }
+}
+
 // A refused save leaves the old file whole and no temporary file beside it.
 void TestConfigFile::saveReplacesOnlyWithAWholeFile()
 {
@@ -251,27 +354,178 @@ void TestConfigFile::windowMenu()
     QTemporaryDir dir;
     QString chosen = dir.filePath("site.json");
     FormRig rig(analogEdition());
-    addConfigurationMenu(*rig.form, [&chosen](FileChoice) { return chosen; });
+    QSettings settings(dir.filePath("settings.ini"), QSettings::IniFormat);
+    rig.form->settings = &settings;
+    QList<QUrl> opened;
+    int asked = 0;
+    addConfigurationMenu(*rig.form, [&chosen, &asked](FileChoice) { ++asked; return chosen; },
+                         [&opened](const QUrl &url) { opened << url; return true; });
     auto *save = rig.form->findChild<QAction *>("mnuSaveConfig");
     auto *open = rig.form->findChild<QAction *>("mnuOpenConfig");
     QVERIFY(save && open);
-    QCOMPARE(save->text(), "保存配置");
+    QCOMPARE(save->text(), "保存配置…");
     QCOMPARE(save->shortcut(), QKeySequence(QKeySequence::Save));
-    QCOMPARE(open->text(), "打开配置");
+    QCOMPARE(open->text(), "打开配置…");
     QCOMPARE(open->shortcut(), QKeySequence(QKeySequence::Open));
 
     rig.form->ui.txtOpen[0]->setText("开门");
     save->trigger();
+    QCOMPARE(rig.form->ui.lblStatus->text(), "已保存配置 site.json");
     rig.form->ui.txtOpen[0]->setText("changed");
+    rig.form->ui.lblStatus->clear();
     open->trigger();
     QCOMPARE(rig.form->ui.txtOpen[0]->text(), "开门");
+    QCOMPARE(rig.form->ui.lblStatus->text(), "已打开配置 site.json");
 
     chosen = dir.filePath("missing.json");
     open->trigger();
     QCOMPARE(rig.messages.size(), 1);
     QVERIFY(rig.messages[0].contains(chosen));
     QCOMPARE(rig.form->ui.txtOpen[0]->text(), "开门");
+
+    // Comparing needs a connection and asks for no file without one.
+        rig.form->findChild<QAction *>("mnuCompareConfig")->trigger();
+    QCOMPARE(rig.messages.size(), 2);
+    QCOMPARE(rig.messages[1], "请链接设备");
+    QCOMPARE(asked, 3);
+    // Only files opened or saved are listed, the newest first and each once; an entry opens its file.
+    for (int i = 0; i < recentConfigurationCount + 2; ++i) {
+        chosen = dir.filePath(QStringLiteral("site%1.json").arg(i));
+        save->trigger();
+    }
+    chosen = dir.filePath("site3.json");
+    open->trigger();
+    auto recent = rig.form->findChildren<QAction *>("mnuRecent");
+    QCOMPARE(recent.size(), recentConfigurationCount);
+    const QStringList kept = settings.value(recentConfigurationsKey).toStringList();
+    QCOMPARE(kept.size(), recentConfigurationCount);
+    QCOMPARE(kept.first(), chosen);
+    QCOMPARE(kept.count(chosen), 1);
+    QVERIFY(!kept.contains(dir.filePath("site0.json")));
+    QVERIFY(!kept.contains(dir.filePath("missing.json")));
+    const auto entries = rig.form->findChild<QMenu *>("mnuFile")->actions();
+    QVERIFY(entries[entries.indexOf(open) + 4]->text().endsWith(QDir::toNativeSeparators(chosen)));
+    rig.form->ui.txtOpen[0]->setText("changed");
+    entries[entries.indexOf(open) + 4]->trigger();
+    QCOMPARE(rig.form->ui.txtOpen[0]->text(), "开门");
+
+    auto *quit = rig.form->findChild<QAction *>("mnuExit");
+    QCOMPARE(quit->shortcut(), QKeySequence("Ctrl+Q"));
+    rig.form->findChild<QAction *>("mnuBackups")->trigger();
+    QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(backupFolder())});
+    QVERIFY(QFileInfo(backupFolder()).isDir());
+    rig.form->findChild<QAction *>("mnuUserGuide")->trigger();
+    QCOMPARE(opened.size(), 2);
+    QVERIFY(opened[1].toLocalFile().endsWith("/README.md"));
+    QVERIFY(QFileInfo::exists(opened[1].toLocalFile()));
+
+    rig.messages.clear();
+    rig.form->findChild<QAction *>("mnuAbout")->trigger();
+    QCOMPARE(rig.messages.size(), 1);
+    for (const QString &part : {QStringLiteral("alarmcfg 5.0"), QStringLiteral("模拟量型号"),
+                                QString::fromLatin1(qVersion()), QStringLiteral("Veltra")})
+        QVERIFY2(rig.messages[0].contains(part), qPrintable(rig.messages[0]));
 }
 
-QTEST_MAIN(TestConfigFile)
+void TestConfigFile::backupFileNames_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("COM port") << "COM1" << "20261207-203015-COM1.json";
+    QTest::newRow("device path") << "/dev/ttyUSB0" << "20261207-203015-dev_ttyUSB0.json";
+    QTest::newRow("by-id path") << "/dev/serial/by-id/usb-FTDI_FT232R:1.0-port0"
+                                << "20261207-203015-dev_serial_by-id_usb-FTDI_FT232R_1.0-port0.json";
+    QTest::newRow("windows device") << "\\\\.\\COM12" << "20261207-203015-COM12.json";
+    QTest::newRow("parent folder") << "../../etc" << "20261207-203015-etc.json";
+    QTest::newRow("nothing usable") << "//" << "20261207-203015-port.json";
+}
+
+// A port name never leaves the backups folder or makes an invalid file name.
+void TestConfigFile::backupFileNames()
+{
+    QFETCH(QString, port);
+    QFETCH(QString, name);
+    QCOMPARE(backupFileName(QDateTime(QDate(2026, 12, 7), QTime(20, 30, 15)), port), name);
+}
+
+void TestConfigFile::backupHoldsWhatConnectReads_data()
+{
+    examplesOpen_data();
+}
+
+// A backup leaves out the all-on and all-off commands, which connecting does not read; opening it
+// restores every other value and leaves those two boxes as they are.
+void TestConfigFile::backupHoldsWhatConnectReads()
+{
+    QFETCH(QString, edition);
+    QTemporaryDir dir;
+    const auto source = writableRig(edition);
+    source->form->ui.txtOpen[1]->setText("开灯");
+    source->form->ui.txtAllCmd[0]->setText("源全开");
+    const QString path = saveBackup(*source->form, dir.filePath("backups"), QDateTime::currentDateTime());
+    QVERIFY(path.startsWith(dir.filePath("backups/")));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QJsonObject saved = QJsonDocument::fromJson(file.readAll()).object();
+    QJsonObject expected = fileOf(*source->form);
+    expected.remove("allOn");
+    expected.remove("allOff");
+    QJsonObject savedWithoutTime = saved;
+    savedWithoutTime.remove("saved");
+    QCOMPARE(savedWithoutTime, expected);
+
+    const auto target = writableRig(edition);
+    target->form->ui.txtAllCmd[0]->setText("本机全开");
+    target->form->ui.txtAllCmd[1]->setText("本机全关");
+    openConfiguration(*target->form, path);
+    QCOMPARE(target->form->ui.txtOpen[1]->text(), "开灯");
+    QCOMPARE(target->form->ui.txtAllCmd[0]->text(), "本机全开");
+    QCOMPARE(target->form->ui.txtAllCmd[1]->text(), "本机全关");
+
+    // Only those two may be missing; a present one is checked as before.
+    QVERIFY_THROWS_EXCEPTION(ConfigFileError,
+        applyConfigurationJson(*target->form, jsonText(withChanges(saved, {{"allOff", chinese(11)}}))));
+    QCOMPARE(target->form->ui.txtAllCmd[1]->text(), "本机全关");
+}
+
+// The newest backups are kept; files of other names in the folder are never deleted.
+void TestConfigFile::backupsKeepTheNewest()
+{
+    QTemporaryDir dir;
+    const QDir folder(dir.filePath("backups"));
+    QVERIFY(folder.mkpath("."));
+    const QDateTime start(QDate(2026, 1, 1), QTime(8, 0));
+    for (int i = 0; i < keptBackups; ++i) {
+        QFile old(folder.filePath(backupFileName(start.addSecs(i), "COM1")));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+    }
+    QFile mine(folder.filePath("site.json"));
+    QVERIFY(mine.open(QIODevice::WriteOnly));
+    mine.close();
+
+    FormRig rig(analogEdition());
+    const QDateTime now = start.addDays(1);
+    const QString first = saveBackup(*rig.form, folder.path(), now);
+    const QString second = saveBackup(*rig.form, folder.path(), now); // the same second
+    QVERIFY(first != second);
+    const QStringList left = folder.entryList(QDir::Files);
+    QCOMPARE(left.size(), keptBackups + 1);
+    QVERIFY(left.contains("site.json"));
+    QVERIFY(!left.contains(backupFileName(start, "COM1")));
+    QVERIFY(!left.contains(backupFileName(start.addSecs(1), "COM1")));
+    QVERIFY(left.contains(backupFileName(start.addSecs(2), "COM1")));
+    QVERIFY(left.contains(QFileInfo(first).fileName()) && left.contains(QFileInfo(second).fileName()));
+
+    QFile blocker(dir.filePath("file"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    QVERIFY_THROWS_EXCEPTION(ConfigFileError, saveBackup(*rig.form, dir.filePath("file/backups"), now));
+}
+
+int main(int argc, char **argv)
+{
+    QApplication application(argc, argv);
+    QStandardPaths::setTestModeEnabled(true); // the backups folder of a test, not the user's
+    TestConfigFile test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_config_file.moc"

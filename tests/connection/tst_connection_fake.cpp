@@ -75,15 +75,27 @@ int addressOf(const QByteArray &frame)
     return quint8(frame[2]) << 8 | quint8(frame[3]);
 }
 
-// A connected window whose controller answered the probe and then nothing of the read-back.
+// A reply of the read's length with a wrong CRC: the controller answers, the read fails.
+QByteArray spoiledReadReply(const RegisterBlock &block)
+{
+    return QByteArray(5 + 2 * block.count, '\x01');
+}
+
+// Spoiled replies to the first `count` reads of the read-back.
+void spoilReadBack(FakeSerialPort &port, const Edition &edition, int count)
+{
+    for (const ReadStep &step : edition.readBack)
+        if (step.kind == ReadStep::Kind::Read && count-- > 0)
+            port.reply(spoiledReadReply(step.block));
+}
+
+// A connected window whose controller answered the probe and then spoiled every read-back reply.
 struct ConnectedRig : FormRig {
     explicit ConnectedRig(const Edition &edition) : FormRig(edition)
     {
         form->setProgramEnd([this] { ++programEnds; });
         port->reply(statusReply());
-        for (const ReadStep &step : edition.readBack)
-            if (step.kind == ReadStep::Kind::Read)
-                port->silence();
+        spoilReadBack(*port, edition, int(edition.readBack.size()));
     }
     void connect() { QTest::mouseClick(form->ui.cmdConnect, Qt::LeftButton); }
 
@@ -329,8 +341,7 @@ void TestConnectionFake::portFailureDuringReadBack()
 {
     FormRig rig(analogEdition());
     rig.port->reply(statusReply());
-    for (int i = 0; i < 5; ++i)
-        rig.port->silence();
+    spoilReadBack(*rig.port, analogEdition(), 5);
     rig.port->expect({{}, {}, FakeSerialPort::Milliseconds(20)});
 
     QTest::mouseClick(rig.form->ui.cmdConnect, Qt::LeftButton);
@@ -368,6 +379,12 @@ void TestConnectionFake::portChoiceIsOpenedAndRemembered_data()
     QTest::addColumn<int>("preselectedIndex");
     QTest::newRow("list item") << QString() << 3 << "" << "COM3" << true << 2;
     QTest::newRow("device path") << "/dev/ttyUSB1" << 0 << "/dev/ttyUSB1" << "/dev/ttyUSB1" << true << -1;
+    QTest::newRow("raw device server") << "tcp://192.168.1.20:4001" << 0 << "tcp://192.168.1.20:4001"
+                                       << "tcp://192.168.1.20:4001" << true << -1;
+    QTest::newRow("device server with line control") << "RFC2217://server.local:7000" << 0
+                                                     << "RFC2217://server.local:7000"
+                                                     << "RFC2217://server.local:7000" << true << -1;
+    QTest::newRow("device server without a port") << "tcp://192.168.1.20" << 0 << "" << QString() << false << 0;
     QTest::newRow("item in lower case: refused here, preselected at start")
         << "com2" << 0 << "" << QString() << true << 1;
     QTest::newRow("neither item nor path") << "USB" << 0 << "" << QString() << false << 0;

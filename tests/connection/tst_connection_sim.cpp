@@ -253,10 +253,10 @@ void TestConnectionSim::firmwareVersion_data()
     QTest::addColumn<QString>("caption");
     QTest::addColumn<bool>("refused");
     QTest::addColumn<QString>("status"); // DEV: the simulator's device
-    QTest::newRow("analog 0x1F") << "analog" << "0x1F" << "V1.15" << true << "正在连接 DEV…";
-    QTest::newRow("analog 0x20") << "analog" << "0x20" << "V2.0" << false << "已连接 DEV，固件版本 V2.0";
-    QTest::newRow("th 0x1F") << "th" << "0x1F" << "V1.15" << false << "已连接 DEV，固件版本 V1.15";
-    QTest::newRow("th 0x10") << "th" << "0x10" << "V1.0" << false << "已连接 DEV，固件版本 V1.0";
+    QTest::newRow("analog 0x1F") << "analog" << "0x1F" << "V1.15" << true << "正在连接 DEV（模拟量型号）…";
+    QTest::newRow("analog 0x20") << "analog" << "0x20" << "V2.0" << false << "已连接 DEV（模拟量型号），固件版本 V2.0";
+    QTest::newRow("th 0x1F") << "th" << "0x1F" << "V1.15" << false << "已连接 DEV（温湿度型号），固件版本 V1.15";
+    QTest::newRow("th 0x10") << "th" << "0x10" << "V1.0" << false << "已连接 DEV（温湿度型号），固件版本 V1.0";
 }
 
 void TestConnectionSim::firmwareVersion()
@@ -320,6 +320,14 @@ void TestConnectionSim::indicators()
     for (QPushButton *button : rig.form->ui.cmdDI)
         if (!isGreen(button))
             QCOMPARE(indicatorColor(button), buttonFaceColor(button));
+    QVERIFY(rig.form->ui.cmdDI[0]->isEnabled() && rig.form->ui.txtAI[1]->isEnabled());
+
+    rig.connect(); // disconnects: the last values stay, shown as not current
+    QCOMPARE(greenMask(rig.form->ui.cmdDI), greenInputs);
+    for (QWidget *live : {static_cast<QWidget *>(rig.form->ui.cmdDI[0]), static_cast<QWidget *>(rig.form->ui.txtAI[0]),
+                          static_cast<QWidget *>(rig.form->ui.lblVertion)})
+        QVERIFY2(!live->isEnabled(), qPrintable(live->objectName()));
+    QVERIFY(rig.form->ui.cmdRelay[0]->isEnabled());
 }
 
 void TestConnectionSim::temperatureAndHumidity_data()

@@ -80,6 +80,10 @@ void TestPhoneList::add()
     } else {
         QCOMPARE(rig.messages, QStringList{message});
         QCOMPARE(entries(list), before);
+        // A number of the wrong length is selected in its box, to be typed over.
+        QWidget *box = message == phoneLengthMessage ? static_cast<QWidget *>(rig.form->ui.txtPhone) : rig.form->ui.cmdAddPhone;
+        QCOMPARE(rig.form->focusWidget(), box);
+        QCOMPARE(rig.form->ui.txtPhone->hasSelectedText(), message == phoneLengthMessage && !number.isEmpty());
     }
     QCOMPARE(rig.form->ui.txtPhone->text(), number);
     QVERIFY(rig.port->written.isEmpty());

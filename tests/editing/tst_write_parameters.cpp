@@ -1,5 +1,8 @@
 #include "edition_named.h"
+#include "connection/handler_guard.h"
 #include "connection/link.h"
+#include "connection/port_choice.h"
+#include "device_server.h"
 #include "editing/write_parameters.h"
 #include "model/register_text.h"
 #include "form_rig.h"
@@ -11,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTest>
 
@@ -49,6 +53,31 @@ QList<QPair<int, int>> sentSequence(const QList<SimulatorRequest> &requests)
         sequence.append({request.fn, request.addr});
     return sequence;
 }
+
+// A box by its name as the window calls it, "txtOpen[2]" for an array's third.
+QWidget *boxNamed(const Controls &ui, const QString &name)
+{
+    const std::pair<const char *, std::vector<QLineEdit *> Controls::*> arrays[] = {
+        {"txtOpen", &Controls::txtOpen},         {"txtClose", &Controls::txtClose},
+        {"txtAnswer", &Controls::txtAnswer},     {"txtCAnswer", &Controls::txtCAnswer},
+        {"txtAllCmd", &Controls::txtAllCmd},     {"txtTHAlmMsg", &Controls::txtTHAlmMsg},
+        {"txtTime", &Controls::txtTime},         {"txtAdc", &Controls::txtAdc},
+        {"txtTHCalc", &Controls::txtTHCalc},     {"txtAIRange", &Controls::txtAIRange},
+    };
+    const QString array = name.section('[', 0, 0);
+    const int index = name.section('[', 1).chopped(1).toInt();
+    for (const auto &[arrayName, member] : arrays)
+        if (array == QLatin1String(arrayName))
+            return (ui.*member).at(std::size_t(index));
+    if (name == u"txtMiMa")
+        return ui.txtMiMa;
+    if (name == u"txtPhone")
+        return ui.txtPhone;
+    return ui.txtDIAlarm;
+}
+
+// A reply of a write's echo length with a wrong CRC: the controller answers, the request fails.
+const QByteArray spoiledEcho(8, '\x01');
 
 // A text of `bytes` GBK bytes made of ASCII letters.
 QString asciiText(int bytes)
@@ -142,6 +171,7 @@ private slots:
     void refusals();
     void silentController();
     void progressBarDuringWrite();
+    void vanishedDeviceDropsConnection_data();
     void vanishedDeviceDropsConnection();
     void portFailureWhileAwaitingReply_data();
     void portFailureWhileAwaitingReply();
@@ -424,6 +454,7 @@ void TestWriteParameters::refusals_data()
     QTest::addColumn<QString>("edition");
     QTest::addColumn<Setup>("setup");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("focused"); // the box the user is taken to; empty: it stays on 设置
     const auto text = [](auto member, int index, const QString &value) {
         return Setup([=](FormMain &form) { (form.ui.*member).at(index)->setText(value); });
     };
@@ -438,88 +469,90 @@ void TestWriteParameters::refusals_data()
     const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
 
     QTest::newRow("not connected") << "analog" << Setup([](FormMain &form) { form.IsConnected = false; })
-                                   << connectFirstMessage;
+                                   << connectFirstMessage << "";
     QTest::newRow("not connected comes first") << "analog" << Setup([&](FormMain &form) {
         form.IsConnected = false;
         form.ui.txtMiMa->setText("1234567");
-    }) << connectFirstMessage;
+    }) << connectFirstMessage << "";
     QTest::newRow("th: not connected") << "th" << Setup([](FormMain &form) { form.IsConnected = false; })
-                                       << connectFirstMessage;
+                                       << connectFirstMessage << "";
     const Setup noNumber = [](FormMain &form) { form.ui.lstPhone->clear(); };
-    QTest::newRow("th: no phone number") << "th" << noNumber << WriteMessages::noPhoneNumber;
+    QTest::newRow("th: no phone number") << "th" << noNumber << WriteMessages::noPhoneNumber << "txtPhone";
     QTest::newRow("th: no phone number before the limit") << "th" << Setup([=](FormMain &form) {
         noNumber(form);
         form.ui.txtAdc[0]->setText("100");
-    }) << WriteMessages::noPhoneNumber;
-    QTest::newRow("th: limit 100") << "th" << th(text(&Controls::txtAdc, 0, "100")) << WriteMessages::limitTooLong;
-    QTest::newRow("th: limit -10") << "th" << th(text(&Controls::txtAdc, 3, "-10")) << WriteMessages::limitTooLong;
-    QTest::newRow("th: limit 5.5") << "th" << th(text(&Controls::txtAdc, 1, "5.5")) << WriteMessages::limitTooLong;
+    }) << WriteMessages::noPhoneNumber << "txtPhone";
+    QTest::newRow("th: limit 100") << "th" << th(text(&Controls::txtAdc, 0, "100")) << WriteMessages::limitTooLong << "txtAdc[0]";
+    QTest::newRow("th: limit -10") << "th" << th(text(&Controls::txtAdc, 3, "-10")) << WriteMessages::limitTooLong << "txtAdc[3]";
+    QTest::newRow("th: limit 5.5") << "th" << th(text(&Controls::txtAdc, 1, "5.5")) << WriteMessages::limitTooLong << "txtAdc[1]";
     QTest::newRow("th: limit before password") << "th" << th([&](FormMain &form) {
         form.ui.txtAdc[2]->setText("100");
         form.ui.txtMiMa->setText("1234567");
-    }) << WriteMessages::limitTooLong;
-    QTest::newRow("th: password of 7") << "th" << th(passwordOf7) << WriteMessages::passwordTooLong;
-    QTest::newRow("password of 7") << "analog" << passwordOf7 << WriteMessages::passwordTooLong;
+    }) << WriteMessages::limitTooLong << "txtAdc[2]";
+    QTest::newRow("th: password of 7") << "th" << th(passwordOf7) << WriteMessages::passwordTooLong << "txtMiMa";
+    QTest::newRow("password of 7") << "analog" << passwordOf7 << WriteMessages::passwordTooLong << "txtMiMa";
     QTest::newRow("password of 7 Chinese characters") << "analog" << Setup([](FormMain &form) {
         form.ui.txtMiMa->setText("一二三四五六七");
-    }) << WriteMessages::passwordTooLong;
+    }) << WriteMessages::passwordTooLong << "txtMiMa";
     QTest::newRow("password before a long command") << "analog" << Setup([&](FormMain &form) {
         form.ui.txtMiMa->setText("1234567");
         form.ui.txtOpen[0]->setText(asciiText(30));
-    }) << WriteMessages::passwordTooLong;
+    }) << WriteMessages::passwordTooLong << "txtMiMa";
     QTest::newRow("open command 21 bytes with prefix") << "analog" << Setup([](FormMain &form) {
         form.ui.txtMiMa->setText("123456");
         form.ui.txtOpen[0]->setText(asciiText(14));
-    }) << WriteMessages::commandTooLong;
+    }) << WriteMessages::commandTooLong << "txtOpen[0]";
     QTest::newRow("off-reply of the last relay 21 bytes") << "analog" << text(&Controls::txtCAnswer, 7, asciiText(21))
-                                                         << WriteMessages::commandTooLong;
+                                                         << WriteMessages::commandTooLong << "txtCAnswer[7]";
     QTest::newRow("on-reply 11 Chinese characters") << "analog" << text(&Controls::txtAnswer, 2, "一二三四五六七八九十百")
-                                                   << WriteMessages::commandTooLong;
+                                                   << WriteMessages::commandTooLong << "txtAnswer[2]";
     QTest::newRow("all-off command 21 bytes") << "analog" << Setup([](FormMain &form) {
         form.ui.txtMiMa->clear();
         form.ui.txtAllCmd[1]->setText(asciiText(21));
-    }) << WriteMessages::commandTooLong;
+    }) << WriteMessages::commandTooLong << "txtAllCmd[1]";
     QTest::newRow("th: close command too long") << "th" << th(text(&Controls::txtClose, 3, asciiText(14)))
-                                                << WriteMessages::commandTooLong;
+                                                << WriteMessages::commandTooLong << "txtClose[3]";
     QTest::newRow("digital-input text 41 bytes") << "analog" << Setup([](FormMain &form) {
         form.DIAlarmText[3] = asciiText(41);
-    }) << WriteMessages::textTooLong;
+    }) << WriteMessages::textTooLong << "txtDIAlarm";
     QTest::newRow("last alarm text 41 bytes") << "analog" << text(&Controls::txtTHAlmMsg, 3, asciiText(41))
-                                              << WriteMessages::textTooLong;
+                                              << WriteMessages::textTooLong << "txtTHAlmMsg[3]";
     QTest::newRow("th: alarm text 21 Chinese characters")
-        << "th" << th(text(&Controls::txtTHAlmMsg, 0, QString(21, QChar(0x4E00)))) << WriteMessages::textTooLong;
+        << "th" << th(text(&Controls::txtTHAlmMsg, 0, QString(21, QChar(0x4E00)))) << WriteMessages::textTooLong << "txtTHAlmMsg[0]";
     QTest::newRow("phone entry beyond its slot") << "analog" << Setup([](FormMain &form) {
         form.ui.lstPhone->addItem(asciiText(39));
-    }) << WriteMessages::textTooLong;
+    }) << WriteMessages::textTooLong << "txtPhone";
     QTest::newRow("command before alarm text") << "analog" << Setup([](FormMain &form) {
         form.ui.txtTHAlmMsg[0]->setText(asciiText(41));
         form.ui.txtAllCmd[0]->setText(asciiText(30));
-    }) << WriteMessages::commandTooLong;
-    QTest::newRow("action time 32768") << "analog" << text(&Controls::txtTime, 7, "32768") << WriteMessages::numberOutOfRange;
-    QTest::newRow("limit -32769") << "analog" << text(&Controls::txtAdc, 1, "-32769") << WriteMessages::numberOutOfRange;
+    }) << WriteMessages::commandTooLong << "txtAllCmd[0]";
+    QTest::newRow("action time 32768") << "analog" << text(&Controls::txtTime, 7, "32768") << WriteMessages::numberOutOfRange << "txtTime[7]";
+    QTest::newRow("limit -32769") << "analog" << text(&Controls::txtAdc, 1, "-32769") << WriteMessages::numberOutOfRange << "txtAdc[1]";
     QTest::newRow("calibration rounds out of range") << "analog" << text(&Controls::txtTHCalc, 0, "32767.5")
-                                                     << WriteMessages::numberOutOfRange;
+                                                     << WriteMessages::numberOutOfRange << "txtTHCalc[0]";
     QTest::newRow("full scale huge") << "analog" << text(&Controls::txtAIRange, 1, "99999999999999999999")
-                                     << WriteMessages::numberOutOfRange;
+                                     << WriteMessages::numberOutOfRange << "txtAIRange[1]";
     QTest::newRow("th: calibration out of range") << "th" << th(text(&Controls::txtTHCalc, 1, "40000"))
-                                                  << WriteMessages::numberOutOfRange;
+                                                  << WriteMessages::numberOutOfRange << "txtTHCalc[1]";
     QTest::newRow("alarm text before number") << "analog" << Setup([](FormMain &form) {
         form.ui.txtTime[0]->setText("40000");
         form.ui.txtTHAlmMsg[3]->setText(asciiText(41));
-    }) << WriteMessages::textTooLong;
+    }) << WriteMessages::textTooLong << "txtTHAlmMsg[3]";
     QTest::newRow("reply not representable") << "analog" << text(&Controls::txtAnswer, 0, "ok" + emoji)
-                                             << WriteMessages::notEncodable;
+                                             << WriteMessages::notEncodable << "txtAnswer[0]";
     QTest::newRow("digital-input text not representable") << "analog" << Setup([=](FormMain &form) {
         form.DIAlarmText[0] = emoji;
-    }) << WriteMessages::notEncodable;
+    }) << WriteMessages::notEncodable << "txtDIAlarm";
 }
 
-// Every refused write leaves the controller as it was: not one request.
+// Every refused write leaves the controller as it was: not one request; the refused value's box
+// has the keyboard focus with its text selected.
 void TestWriteParameters::refusals()
 {
     QFETCH(QString, edition);
     QFETCH(Setup, setup);
     QFETCH(QString, message);
+    QFETCH(QString, focused);
     WriteRig rig(editionNamed(edition));
     QVERIFY2(rig.open(), qPrintable(rig.sim.errorText()));
     setup(*rig.form);
@@ -534,6 +567,12 @@ void TestWriteParameters::refusals()
     QCOMPARE(rig.form->ui.lblStatus->text(), "参数未写入：" + message);
     QCOMPARE(rig.writes().size(), 0);
     QVERIFY(!barShown);
+    QWidget *box = focused.isEmpty() ? rig.form->ui.cmdRelayWrite : boxNamed(rig.form->ui, focused);
+    QCOMPARE(rig.form->focusWidget(), box);
+    if (auto *line = qobject_cast<QLineEdit *>(box))
+        QCOMPARE(line->selectedText(), line->text());
+    if (auto *text = qobject_cast<QPlainTextEdit *>(box))
+        QCOMPARE(text->textCursor().selectedText(), text->toPlainText());
     QVERIFY(!bar || bar->isHidden());
 }
 
@@ -545,10 +584,12 @@ void TestWriteParameters::silentController()
 
     rig.click(rig.form->ui.cmdRelayWrite);
 
-    QCOMPARE(rig.writes().size(), 58);
-    QCOMPARE(rig.messages, QStringList{WriteMessages::failed});
-    QCOMPARE(rig.form->ui.lblStatus->text(), QStringLiteral("参数未全部写入控制器（58 个请求中 58 个失败）"));
+    // A silent controller is not helped by the remaining requests.
+    QCOMPARE(rig.writes().size(), silentRequestLimit);
+    QCOMPARE(rig.messages, QStringList{WriteMessages::failed + "\n" + silenceMessage + "\n" + partialWriteMessage});
+    QCOMPARE(rig.form->ui.lblStatus->text(), QStringLiteral("控制器不再应答：在第 3 个请求处停止（共 58 个），连接已断开"));
     QVERIFY(rig.form->ui.ProgressBar1->isHidden());
+    QVERIFY(!rig.form->IsConnected);
 }
 
 void TestWriteParameters::progressBarDuringWrite()
@@ -578,24 +619,46 @@ void TestWriteParameters::progressBarDuringWrite()
     QVERIFY(bar->isHidden());
 }
 
-// The device vanishing mid-write stops the sequence at the first request that cannot be sent
-// and gives up the connection, instead of one send error per remaining request.
+void TestWriteParameters::vanishedDeviceDropsConnection_data()
+{
+    QTest::addColumn<QString>("scheme"); // empty: the local line, else a device server's
+    QTest::newRow("local line") << "";
+    QTest::newRow("raw device server") << "tcp";
+    QTest::newRow("RFC 2217 device server") << "rfc2217";
+}
+
+// The device (or the device server) vanishing mid-write stops the sequence at the first request
+// that cannot be sent and gives up the connection, instead of one send error per remaining
+// request.
 void TestWriteParameters::vanishedDeviceDropsConnection()
 {
+    QFETCH(QString, scheme);
     WriteRig rig(analogEdition());
-    QVERIFY2(rig.open(), qPrintable(rig.sim.errorText()));
+    QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
+    DeviceServer server;
+    QString reason = QStringLiteral("串口设备 %1 已断开").arg(rig.sim.devicePath());
+    if (!scheme.isEmpty()) {
+        if (!server.start(rig.sim.devicePath()))
+            QFAIL(qPrintable(server.errorText()));
+        const quint16 port = scheme == "tcp" ? server.rawPort : server.telnetPort;
+        QVERIFY(preselectPort(*rig.form, server.url(qPrintable(scheme), port)));
+        reason = QStringLiteral("与设备服务器 127.0.0.1:%1 的连接已断开").arg(port);
+    }
+    QVERIFY(rig.open());
     connect(rig.form->modbus1, &modbus::FC16PresetMultiRegisterRespond4X, this,
             [&](qint16, qint16, qint16 &, qint16 &startAddress, qint16 &) {
-                if (startAddress == 490)
+                if (startAddress != 490)
+                    return;
+                if (scheme.isEmpty())
                     rig.sim.kill();
+                else
+                    server.kill();
             });
 
     rig.click(rig.form->ui.cmdRelayWrite);
 
     // One message: the connection is lost during the write, the controller may hold part of it, and why.
-    QCOMPARE(rig.messages,
-             QStringList{connectionLostMessage(QStringLiteral("串口设备 %1 已断开").arg(rig.sim.devicePath()),
-                                               WriteMessages::connectionLostDuringWrite)});
+    QCOMPARE(rig.messages, QStringList{connectionLostMessage(reason, WriteMessages::connectionLostDuringWrite)});
     QVERIFY(!rig.form->IsConnected);
     QVERIFY(rig.form->ui.ProgressBar1->isHidden());
     QCOMPARE(rig.form->ui.lstPhone->currentRow(), -1);
@@ -617,7 +680,7 @@ void TestWriteParameters::portFailureWhileAwaitingReply()
     rig.form->IsConnected = true;
     rig.form->ui.lstPhone->addItems(phoneNumbers(5));
     for (int k = 0; k < confirmedBefore; ++k)
-        rig.port->silence();
+        rig.port->reply(spoiledEcho); // answered, so the sequence goes on
     rig.port->expect({{}, {}, FakeSerialPort::Milliseconds(5)});
     rig.form->modbus1->setRespondTimeOut(10);
 
@@ -647,7 +710,7 @@ void TestWriteParameters::writeAgainAfterPortFailure()
     rig.messages.clear();
     rig.port->written.clear();
     for (int k = 0; k < 58; ++k)
-        rig.port->expect({});
+        rig.port->reply(spoiledEcho);
     QTest::mouseClick(rig.form->ui.cmdRelayWrite, Qt::LeftButton);
 
     QCOMPARE(rig.port->written.size(), 58);

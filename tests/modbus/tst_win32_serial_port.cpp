@@ -10,7 +10,8 @@
 #include <windows.h>
 
 // Runs on Windows, or under Wine with scripts/windows: COM7 is alarmsim (started with
-// "--baud 9600 --fault silent --at 100"), COM8 a device that is no serial port, COM99 absent.
+// "--baud 9600 --fault silent --at 100"), COM8 a device that is no serial port, COM99 absent;
+// ALARMCFG_TEST_SERVER_TCP and ALARMCFG_TEST_SERVER_RFC2217 name another alarmsim behind ser2net.
 
 namespace {
 
@@ -30,9 +31,12 @@ std::chrono::milliseconds processorTime()
 
 // The component on the simulator's port, with what its events reported.
 struct Connected : ComponentEvents {
-    Connected()
+    // A device server named by the environment variable `server`, or COM7 when none is given.
+    explicit Connected(const QString &server = {})
     {
         component.setCommPort(simulatorPort);
+        if (!server.isEmpty())
+            component.setDevicePath(qEnvironmentVariable(qPrintable(server)));
         component.setRespondTimeOut(1000);
     }
 };
@@ -107,9 +111,12 @@ private slots:
         QTest::addColumn<int>("address");
         QTest::addColumn<int>("count");
         QTest::addColumn<int>("error");
-        QTest::newRow("status block") << 0 << 7 << 0;
-        QTest::newRow("120 registers, paced at 9600 bit/s") << 200 << 120 << 0;
-        QTest::newRow("silent controller times out") << silentAddress << 1 << 1000;
+        QTest::addColumn<QString>("server"); // empty: COM7
+        QTest::newRow("status block") << 0 << 7 << 0 << "";
+        QTest::newRow("120 registers, paced at 9600 bit/s") << 200 << 120 << 0 << "";
+        QTest::newRow("silent controller times out") << silentAddress << 1 << 1000 << "";
+        QTest::newRow("120 registers through a raw device server") << 200 << 120 << 0 << "ALARMCFG_TEST_SERVER_TCP";
+        QTest::newRow("120 registers through an RFC 2217 server") << 200 << 120 << 0 << "ALARMCFG_TEST_SERVER_RFC2217";
     }
     // The wait sleeps in the kernel: a spinning wait would use about as much processor time as
     // the wall clock shows.
@@ -118,8 +125,11 @@ private slots:
         QFETCH(int, address);
         QFETCH(int, count);
         QFETCH(int, error);
-        Connected c;
-        QVERIFY(c.component.OpenPort());
+        QFETCH(QString, server);
+        if (!server.isEmpty() && qEnvironmentVariableIsEmpty(qPrintable(server)))
+            QFAIL(qPrintable(server + " is not set: scripts/windows starts ser2net and sets it"));
+        Connected c(server);
+        QVERIFY2(c.component.OpenPort(), qPrintable(c.messages.texts.join('\n')));
         QElapsedTimer clock;
         clock.start();
         const auto cpuBefore = processorTime();

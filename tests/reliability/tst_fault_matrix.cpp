@@ -4,6 +4,7 @@
 #include "reliability_support.h"
 
 #include "connection/connect.h"
+#include "connection/handler_guard.h"
 #include "connection/link.h"
 #include "connection/on_demand_read.h"
 #include "connection/status_polling.h"
@@ -13,6 +14,7 @@
 #include "modbus/modbus.h"
 
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
@@ -106,6 +108,7 @@ void verifyGivenUp(const SimFormRig &rig)
     QCOMPARE(rig.form->ui.cmdConnect->text(), disconnectedCaption);
     QVERIFY(!rig.form->Timer1->isTicking());
     QVERIFY(!rig.form->Timer2->isTicking());
+    QVERIFY(!rig.form->ui.txtAI[0]->isEnabled());
 }
 
 void verifyIndicators(const SimFormRig &rig, int inputs, int relays)
@@ -181,6 +184,8 @@ private slots:
     void replyFaults();
     void controllerKilled_data();
     void controllerKilled();
+    void controllerFallsSilent_data();
+    void controllerFallsSilent();
 
 private:
     void runFaultCell(SimFormRig &rig, const QString &edition, const QString &fault,
@@ -367,6 +372,68 @@ void TestFaultMatrix::controllerKilled()
         verifyOnlyWritableChanged(edition, before, rig.sim.registers());
     else
         QCOMPARE(changedAddresses(before, rig.sim.registers()), QList<int>());
+}
+
+void TestFaultMatrix::controllerFallsSilent_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<int>("lastReply");  // the controller freezes after answering at this address
+    QTest::addColumn<int>("stoppedAt");  // request of the operation's sequence where it stops
+    QTest::addColumn<int>("sequenceLength");
+    QTest::addColumn<QString>("message");
+    const QString silence = QLatin1Char('\n') + silenceMessage;
+    const QString partial = silence + QLatin1Char('\n') + partialWriteMessage;
+    QTest::newRow("analog read-back") << "analog" << "read-back" << 542 << 6 << 57 << readBackFailedMessage + silence;
+    QTest::newRow("th read-back") << "th" << "read-back" << 522 << 5 << 39 << readBackFailedMessage + silence;
+    QTest::newRow("analog on-demand read") << "analog" << "on-demand read" << 70 << 25 << 53 << readFailedMessage + silence;
+    QTest::newRow("analog write") << "analog" << "write" << 10 << 4 << 58 << WriteMessages::failed + partial;
+    QTest::newRow("th write") << "th" << "write" << 30 << 5 << 31 << WriteMessages::failed + partial;
+    QTest::newRow("th factory") << "th" << "factory" << 30 << 5 << 30 << WriteMessages::failed + partial;
+}
+
+// A controller that stops answering ends the sequence after a few unanswered requests, with one
+// message and the connection given up, so no watchdog message follows for the same silence.
+void TestFaultMatrix::controllerFallsSilent()
+{
+    QFETCH(QString, edition);
+    QFETCH(QString, operation);
+    QFETCH(int, lastReply);
+    QFETCH(int, stoppedAt);
+    QFETCH(int, sequenceLength);
+    QFETCH(QString, message);
+    SimFormRig rig(editionNamed(edition), simArguments(edition));
+    QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
+    const qint64 pid = rig.sim.processId();
+    const auto freeze = [pid] { ::kill(pid_t(pid), SIGSTOP); };
+    Controls &ui = rig.form->ui;
+
+    if (operation == u"read-back") {
+        onReplyAt(rig, &modbus::FC03ReadHoldingRegisterRespond4X, lastReply, freeze);
+        runBounded([&] { rig.connect(); });
+    } else {
+        rig.connect();
+        verifyConnected(rig);
+        if (operation == u"on-demand read") {
+            onReplyAt(rig, &modbus::FC03ReadHoldingRegisterRespond4X, lastReply, freeze);
+            runBounded([&] { rig.click(ui.cmdRelayRead); });
+        } else {
+            onReplyAt(rig, &modbus::FC16PresetMultiRegisterRespond4X, lastReply, freeze);
+            runBounded([&] { rig.click(operation == u"write" ? ui.cmdRelayWrite : ui.Command1); });
+        }
+    }
+
+    QCOMPARE(rig.messages, QStringList{message});
+    QCOMPARE(ui.lblStatus->text(), silenceStatus.arg(stoppedAt).arg(sequenceLength));
+    QVERIFY(!rig.form->IsConnected);
+    QCOMPARE(ui.cmdConnect->text(), disconnectedCaption);
+    QVERIFY(!rig.form->Timer1->isTicking());
+    QVERIFY(!rig.form->Timer2->isTicking());
+    if (ui.ProgressBar1)
+        QVERIFY(!ui.ProgressBar1->isVisible());
+    QTest::qWait(50);
+    QCOMPARE(rig.messages.size(), 1);
+    ::kill(pid_t(pid), SIGCONT);
 }
 
 QTEST_MAIN(TestFaultMatrix)

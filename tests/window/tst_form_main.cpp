@@ -1,4 +1,5 @@
 #include "app/config_menu.h"
+#include "app/qt_translations.h"
 #include "device_tree.h"
 #include "edition_named.h"
 #include "form_rig.h"
@@ -14,6 +15,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
+#include <QFileDialog>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -293,6 +296,9 @@ private slots:
     void selectedIndexOfTypedText_data();
     void selectedIndexOfTypedText();
     void componentMessagesGoThroughWindow();
+    void qtOwnTextsInChinese();
+    void buttonsSayWhatTheyDoToTheController_data();
+    void buttonsSayWhatTheyDoToTheController();
     void progressBarRange();
     void defaultSizeFitsALaptop_data();
     void defaultSizeFitsALaptop();
@@ -510,6 +516,8 @@ void TestFormMain::timersDoNotRunAfterStartup()
         QCOMPARE(timer->interval(), 0);
         QVERIFY(!timer->isTicking());
     }
+    QVERIFY(!rig.form->ui.txtAI[0]->isEnabled()); // nothing read yet
+    QVERIFY(!rig.form->ui.lblVertion->isEnabled());
     QSignalSpy ticks1(rig.form->Timer1, &PeriodicTimer::tick);
     QSignalSpy ticks2(rig.form->Timer2, &PeriodicTimer::tick);
     rig.form->show();
@@ -599,6 +607,43 @@ void TestFormMain::componentMessagesGoThroughWindow()
     QCOMPARE(rig.messages.last(), QStringLiteral("请链接设备"));
 }
 
+// Message boxes and file dialogs are Qt's: their buttons follow its translation, not the system.
+void TestFormMain::qtOwnTextsInChinese()
+{
+#ifdef Q_OS_WIN
+    // Qt built for Windows has no translations of its own; the zip carries Debian's beside the program.
+    if (!installQtTranslations())
+        QSKIP("no Qt translations beside the test");
+#else
+    QVERIFY(installQtTranslations());
+#endif
+    QMessageBox box(QMessageBox::NoIcon, FormMain::caption, QStringLiteral("请链接设备"), QMessageBox::Ok);
+    QCOMPARE(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+    QCOMPARE(QFileDialog::tr("&Open"), QStringLiteral("打开(&O)"));
+}
+
+void TestFormMain::buttonsSayWhatTheyDoToTheController_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QStringList>("says");
+    QTest::newRow("connect") << "analog" << "cmdConnect" << QStringList{"读取控制器的全部参数", "不写入控制器", "断开"};
+    QTest::newRow("set") << "th" << "cmdRelayWrite" << QStringList{"写入已连接的控制器"};
+    QTest::newRow("read") << "analog" << "cmdRelayRead" << QStringList{"读取", "不写入控制器"};
+    QTest::newRow("factory values") << "th" << "Command1" << QStringList{"已连接时立即写入控制器", "不再询问"};
+}
+
+void TestFormMain::buttonsSayWhatTheyDoToTheController()
+{
+    QFETCH(QString, edition);
+    QFETCH(QString, button);
+    QFETCH(QStringList, says);
+    FormRig rig(editionNamed(edition));
+    const QString tip = rig.widget<QPushButton>(button)->toolTip();
+    for (const QString &part : says)
+        QVERIFY2(tip.contains(part), qPrintable(tip));
+}
+
 void TestFormMain::progressBarRange()
 {
     FormRig rig(analogEdition());
@@ -659,6 +704,8 @@ void TestFormMain::portDevicesShown_data()
     QTest::newRow("COM2 the built-in port") << "COM2" << "COM2：ROOT/dev/ttyS0" << "ROOT/dev/ttyS0\n内置串口";
     QTest::newRow("COM3 nothing") << "COM3" << "COM3：未找到串口设备" << "未找到串口设备";
     QTest::newRow("typed device path") << "/dev/ttyACM5" << "/dev/ttyACM5" << "/dev/ttyACM5";
+    QTest::newRow("typed device server") << "rfc2217://10.0.0.5:4001" << "rfc2217://10.0.0.5:4001"
+                                         << "rfc2217://10.0.0.5:4001";
     QTest::newRow("typed port beyond the list") << "COM9" << "未找到串口设备" << "未找到串口设备";
 }
 

@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 // A serial device as the port list shows it.
 struct SerialDevice {
     QString path;        // what to open; empty when a port leads to no device
@@ -29,3 +31,16 @@ public:
 private:
     QDir root_;
 };
+
+// A serial device server on the network: tcp://HOST:PORT (a raw byte stream) or
+// rfc2217://HOST:PORT (Telnet with COM port control, so the line settings reach the server).
+struct DeviceServerAddress {
+    bool comPortControl = false; // rfc2217://
+    QString host;
+    quint16 port = 0;
+};
+
+// Whether `name` is meant for a device server: it starts with tcp:// or rfc2217://, in any case.
+bool isDeviceServerName(const QString &name);
+// The address `name` gives; nothing when it is not a whole tcp:// or rfc2217:// address.
+std::optional<DeviceServerAddress> deviceServerAddress(const QString &name);

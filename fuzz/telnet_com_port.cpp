@@ -1,0 +1,76 @@
+// The Telnet layer of the device-server port on its own: arbitrary server bytes, split at
+// arbitrary points, held against the same bytes fed at once, and data escaped for the wire held
+// against what the layer gives back.
+
+#include "fuzz_input.h"
+
+#include "telnet_com_port.h"
+
+namespace {
+
+using telnet_com_port::Refusal;
+using telnet_com_port::Session;
+
+constexpr char parities[] = {'n', 'o', 'e'};
+// Each option is declined or acknowledged at most once per side, plus the line settings.
+constexpr qsizetype longestAnswer = 256 * 2 * 3 * 2 + 64;
+
+LineSettings lineFrom(FuzzInput &in)
+{
+    return {int(in.word()) + 1, parities[in.below(3)], 5 + in.below(4), 1 + in.below(2)};
+}
+
+// Every answer is whole commands: IAC verb option, or a subnegotiation closed by IAC SE.
+void checkAnswer(const QByteArray &answer)
+{
+    FUZZ_CHECK(answer.size() <= longestAnswer);
+    qsizetype i = 0;
+    while (i < answer.size()) {
+        FUZZ_CHECK(quint8(answer[i]) == 255 && i + 2 < answer.size());
+        const quint8 verb = quint8(answer[i + 1]);
+        if (verb != 250) {
+            FUZZ_CHECK(verb >= 251);
+            i += 3;
+            continue;
+        }
+        i += 2;
+        while (!(quint8(answer[i]) == 255 && quint8(answer[i + 1]) == 240)) {
+            i += quint8(answer[i]) == 255 ? 2 : 1;
+            FUZZ_CHECK(i + 1 < answer.size());
+        }
+        i += 2;
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const quint8 *data, std::size_t size)
+{
+    FuzzInput in(data, size);
+    const LineSettings line = lineFrom(in);
+    Session split(line);
+    Session whole(line);
+    split.opening();
+    whole.opening();
+
+    QByteArray all, splitData, splitAnswer;
+    while (!in.empty()) {
+        const QByteArray chunk = in.sizedBytes(64);
+        const Session::Fed fed = split.feed(chunk);
+        all += chunk;
+        splitData += fed.data;
+        splitAnswer += fed.answer;
+        FUZZ_CHECK(!split.lineConfirmed() || split.refusal() == Refusal::None);
+    }
+    const Session::Fed once = whole.feed(all);
+    FUZZ_CHECK(once.data == splitData && once.answer == splitAnswer);
+    FUZZ_CHECK(once.data.size() <= all.size());
+    FUZZ_CHECK(whole.lineConfirmed() == split.lineConfirmed() && whole.refusal() == split.refusal());
+    checkAnswer(once.answer);
+
+    // Data escaped for the wire comes back unchanged and carries no command.
+    Session echo(line);
+    const Session::Fed back = echo.feed(Session::escaped(all));
+    FUZZ_CHECK(back.data == all && back.answer.isEmpty());
+    return 0;
+}
