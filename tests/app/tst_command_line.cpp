@@ -169,8 +169,15 @@ void TestCommandLine::withoutDisplay_data()
         << "analog" << QStringList{"--log-traffic", "/nonexistent/t.log"} << 1 << ""
         << "/nonexistent/t.log";
     QTest::newRow("bad file sends nothing")
-        << "analog" << QStringList{"--port", "COM9", "--write", "/nonexistent"} << 1 << ""
+        << "analog" << QStringList{"--port", "/dev/alarmcfg-no-port", "--write", "/nonexistent"} << 1 << ""
         << "/nonexistent";
+    QTest::newRow("port beyond the list, read") << "analog" << QStringList{"--port", "COM9", "--read", "a.json"}
+                                                << usageExitCode << "" << "无法识别的串口 COM9";
+    QTest::newRow("port beyond the list refused before the file")
+        << "th" << QStringList{"--port", "COM9", "--write", "/nonexistent"} << usageExitCode << ""
+        << "无法识别的串口 COM9";
+    QTest::newRow("port that is no name") << "analog" << QStringList{"--port", "USB", "--read", "a.json"}
+                                          << usageExitCode << "" << "无法识别的串口 USB";
 }
 
 // The options that need no controller answer at once, without a display.
