@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "connection/port_choice.h"
+
 #include <QCommandLineParser>
 
 namespace alarmcfg {
@@ -53,6 +55,9 @@ std::optional<QString> combinationError(const QCommandLineParser &parser)
     for (const QString &option : {portOption, readOption, writeOption, trafficOption})
         if (parser.values(option).size() > 1)
             return QStringLiteral("--%1 只能给一次").arg(option);
+    // Checked here, before a display is needed, so that a mistyped port is refused everywhere.
+    if (parser.isSet(portOption) && !isPortName(parser.value(portOption)))
+        return unknownPortMessage(parser.value(portOption)).trimmed();
     return std::nullopt;
 }
 

@@ -62,9 +62,6 @@ public:
         return form.IsConnected;
     }
 
-    // A port the program cannot name is a wrong option, refused before anything is read or sent.
-    std::optional<QString> portRefusal() const { return portRefusal_; }
-
     FormMain form;
     QString lastMessage;
 
@@ -144,10 +141,6 @@ int writeFromFile(HiddenWindow &window, const QString &path)
 int runWithoutWindow(const CommandLine &commandLine, const Edition &edition, TrafficLog *trafficLog)
 {
     HiddenWindow window(commandLine, edition, trafficLog);
-    if (const auto refusal = window.portRefusal()) {
-        window.report(*refusal);
-        return usageExitCode;
-    }
     try {
         if (commandLine.action == CommandLine::Action::Read)
             return readIntoFile(window, commandLine.file);

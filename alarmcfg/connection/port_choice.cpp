@@ -11,6 +11,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QSettings>
 
 namespace alarmcfg {
@@ -72,7 +73,29 @@ private:
     FormMain &form_;
 };
 
+// n of "COMn" in any case; 0 for anything else.
+int comNumber(const QString &text)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^COM([1-9][0-9]{0,2})$"), QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = pattern.match(text.trimmed());
+    return match.hasMatch() ? match.captured(1).toInt() : 0;
+}
+
 } // namespace
+
+bool isPortName(const QString &port)
+{
+    const int number = comNumber(port);
+#ifdef Q_OS_WIN
+    if (number > 0)
+        return true;
+#else
+    if (number > 0 && number <= listedPortCount)
+        return true;
+#endif
+    return QDir::isAbsolutePath(port.trimmed());
+}
 
 void showPortDevices(FormMain &form)
 {

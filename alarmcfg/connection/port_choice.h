@@ -6,6 +6,13 @@ namespace alarmcfg {
 
 class FormMain;
 
+// The ports cmbComSel lists: COM1 to COM7.
+inline constexpr int listedPortCount = 7;
+
+// True for what --port and the port box accept: a listed COMn in any case (on Windows any COMn,
+// which is how Windows names USB adapters) or a device path.
+bool isPortName(const QString &port);
+
 // Puts in each item of cmbComSel's tooltip the device the port opens and the adapter behind it,
 // and in the status line the device of the current choice. Runs at start-up, when the choice
 // changes and when the list opens (adapters come and go).

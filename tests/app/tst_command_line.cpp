@@ -130,6 +130,13 @@ void TestCommandLine::parse_data()
     QTest::newRow("stray argument") << QStringList{"COM1"} << Action::Refused << ""
                                     << ""
                                     << "COM1";
+    QTest::newRow("port beyond the list") << QStringList{"--port", "COM9"} << Action::Refused << ""
+                                          << ""
+                                          << "COM9";
+    QTest::newRow("port in lower case") << QStringList{"--port", "com7", "--read", "a.json"} << Action::Read
+                                        << "com7"
+                                        << "a.json"
+                                        << "";
     QTest::newRow("option twice") << QStringList{"--port", "COM1", "--port", "COM2"} << Action::Refused << ""
                                   << ""
                                   << "--port";
@@ -176,6 +183,8 @@ void TestCommandLine::withoutDisplay_data()
     QTest::newRow("port beyond the list refused before the file")
         << "th" << QStringList{"--port", "COM9", "--write", "/nonexistent"} << usageExitCode << ""
         << "无法识别的串口 COM9";
+    QTest::newRow("port beyond the list, window")
+        << "analog" << QStringList{"--port", "COM9"} << usageExitCode << "" << "无法识别的串口 COM9";
     QTest::newRow("port that is no name") << "analog" << QStringList{"--port", "USB", "--read", "a.json"}
                                           << usageExitCode << "" << "无法识别的串口 USB";
 }
