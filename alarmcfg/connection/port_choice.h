@@ -19,15 +19,16 @@ bool isPortName(const QString &port);
 void showPortDevices(FormMain &form);
 void watchPortChoice(FormMain &form);
 
-// Hands the choice to modbus1: CommPort is the list position plus 1 (0 for typed text that is no
-// item); a typed device path, such as /dev/ttyUSB0, is opened instead.
+// Hands the choice to modbus1: CommPort is the list position plus 1, or n of a typed COMn on
+// Windows (0 for other typed text); a typed device path, such as /dev/ttyUSB0, is opened instead.
 void applyChosenPort(FormMain &form);
 
 // The device the current choice opens ("/dev/ttyUSB0"); empty when there is none.
 QString chosenDevice(const FormMain &form);
 
-// Selects `port` in cmbComSel: a list item named in any case ("com2") or a device path, which is
-// put into the box as typed. False, with the box unchanged, for anything else.
+// Selects `port` in cmbComSel: a list item named in any case ("com2"), or a device path or (on
+// Windows) a COMn beyond the list, which is put into the box as typed. False, with the box
+// unchanged, for anything else.
 bool preselectPort(FormMain &form, const QString &port);
 
 // The last port connected to, kept in the window's settings (when it has any) and preselected at
