@@ -96,7 +96,12 @@ CommandLine parseCommandLine(const QStringList &arguments, const Edition &editio
 
 QString unknownPortMessage(const QString &port)
 {
+#ifdef Q_OS_WIN
+    // Any COMn is a port there: only other text ends up here.
+    return QStringLiteral("无法识别的串口 %1：请用 COMn（如 COM3、COM12）\n").arg(port);
+#else
     return QStringLiteral("无法识别的串口 %1：请用 COM1 到 COM7，或设备的绝对路径（如 /dev/ttyUSB0）\n").arg(port);
+#endif
 }
 
 } // namespace alarmcfg
