@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "connection/port_choice.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
@@ -68,6 +70,9 @@ std::optional<QString> combinationError(const QCommandLineParser &parser)
     for (const QString &option : {portOption, readOption, writeOption, verifyOption, trafficOption})
         if (parser.values(option).size() > 1)
             return QStringLiteral("--%1 只能给一次").arg(option);
+    // Checked here, before a display is needed, so that a mistyped port is refused everywhere.
+    if (parser.isSet(portOption) && !isPortName(parser.value(portOption)))
+        return unknownPortMessage(parser.value(portOption)).trimmed();
     return std::nullopt;
 }
 
@@ -119,7 +124,12 @@ CommandLine parseCommandLine(const QStringList &arguments, const Edition &editio
 
 QString unknownPortMessage(const QString &port)
 {
+#ifdef Q_OS_WIN
+    // Any COMn is a port there: only other text ends up here.
+    return QStringLiteral("无法识别的串口 %1：请用 COMn（如 COM3、COM12），或串口服务器 tcp://主机:端口、rfc2217://主机:端口\n").arg(port);
+#else
     return QStringLiteral("无法识别的串口 %1：请用 COM1 到 COM7，或设备的绝对路径（如 /dev/ttyUSB0），或串口服务器 tcp://主机:端口、rfc2217://主机:端口\n").arg(port);
+#endif
 }
 
 } // namespace alarmcfg

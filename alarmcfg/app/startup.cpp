@@ -13,8 +13,6 @@ namespace alarmcfg {
 
 namespace {
 
-constexpr int comPortCount = 7;
-
 void fillAndSelectFirst(QComboBox *box, const QStringList &items)
 {
     box->clear();
@@ -25,7 +23,7 @@ void fillAndSelectFirst(QComboBox *box, const QStringList &items)
 QStringList comPortItems()
 {
     QStringList items;
-    for (int port = 1; port <= comPortCount; ++port)
+    for (int port = 1; port <= listedPortCount; ++port)
         items << QStringLiteral("COM%1").arg(port);
     return items;
 }

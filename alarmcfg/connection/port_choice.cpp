@@ -12,6 +12,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QSettings>
 
 namespace alarmcfg {
@@ -27,6 +28,15 @@ bool isTypedDeviceName(const QString &text)
     return QDir::isAbsolutePath(text) || deviceServerAddress(text).has_value();
 }
 
+// n of "COMn" in any case; 0 for anything else.
+int comNumber(const QString &text)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^COM([1-9][0-9]{0,2})$"), QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = pattern.match(text.trimmed());
+    return match.hasMatch() ? match.captured(1).toInt() : 0;
+}
+
 // Text typed into the box that names a device rather than a list item.
 QString typedDevicePath(const FormMain &form)
 {
@@ -34,11 +44,23 @@ QString typedDevicePath(const FormMain &form)
     return selectedIndex(form.ui.cmbComSel) < 0 && isTypedDeviceName(text) ? text : QString();
 }
 
-SerialDevice chosenSerialDevice(const FormMain &form)
+// The list position plus 1, or n of a typed COMn beyond the list (Windows numbers its ports as it
+// pleases); 0 for other typed text, a device path among it.
+int chosenPortNumber(const FormMain &form)
 {
     const int index = selectedIndex(form.ui.cmbComSel);
     if (index >= 0)
-        return form.portDirectory.port(index + 1);
+        return index + 1;
+    const QString text = form.ui.cmbComSel->currentText();
+    const int number = isPortName(text) ? comNumber(text) : 0;
+    return number > listedPortCount ? number : 0;
+}
+
+SerialDevice chosenSerialDevice(const FormMain &form)
+{
+    const int number = chosenPortNumber(form);
+    if (number > 0)
+        return form.portDirectory.port(number);
     return {typedDevicePath(form), {}};
 }
 
@@ -59,7 +81,8 @@ void showChosenDevice(FormMain &form)
         index >= 0 ? form.ui.cmbComSel->itemText(index) + QStringLiteral("：") : QString();
     form.ui.lblPort->setText(port + (device.path.isEmpty() ? noDevice : device.path));
     form.ui.lblPort->setToolTip(tooltipOf(device));
-    form.ui.cmbComSel->setToolTip(tooltipOf(device));
+    const QString note = form.portDirectory.presentPortsNote();
+    form.ui.cmbComSel->setToolTip(tooltipOf(device) + (note.isEmpty() ? QString() : QLatin1Char('\n') + note));
 }
 
 // Refreshes the tooltips whenever the list of ports is about to be seen.
@@ -81,6 +104,19 @@ private:
 
 } // namespace
 
+bool isPortName(const QString &port)
+{
+    const int number = comNumber(port);
+#ifdef Q_OS_WIN
+    if (number > 0)
+        return true;
+#else
+    if (number > 0 && number <= listedPortCount)
+        return true;
+#endif
+    return isTypedDeviceName(port.trimmed());
+}
+
 void showPortDevices(FormMain &form)
 {
     QComboBox *box = form.ui.cmbComSel;
@@ -98,7 +134,7 @@ void watchPortChoice(FormMain &form)
 
 void applyChosenPort(FormMain &form)
 {
-    form.modbus1->setCommPort(selectedIndex(form.ui.cmbComSel) + 1);
+    form.modbus1->setCommPort(chosenPortNumber(form));
     form.modbus1->setDevicePath(typedDevicePath(form));
 }
 
@@ -113,7 +149,7 @@ bool preselectPort(FormMain &form, const QString &port)
     const int index = box->findText(port.trimmed(), Qt::MatchFixedString);
     if (index >= 0)
         box->setCurrentIndex(index);
-    else if (isTypedDeviceName(port.trimmed()))
+    else if (isPortName(port))
         box->setEditText(port.trimmed());
     else
         return false;

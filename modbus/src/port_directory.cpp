@@ -1,8 +1,13 @@
 #include "modbus/port_directory.h"
 
+#ifdef Q_OS_WIN
+#include "windows_port_names.h"
+#endif
+
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+#include <QStringList>
 
 #include <algorithm>
 
@@ -110,12 +115,30 @@ PortDirectory::PortDirectory(const QString &root) : root_(root) {}
 
 QList<SerialDevice> PortDirectory::devices() const
 {
+#ifdef Q_OS_WIN
+    return windowsSerialPorts();
+#endif
     QList<SerialDevice> found;
     for (const DeviceKind &kind : kinds)
         for (const QString &name : namesOfKind(root_, QLatin1String(kind.prefix)))
             if (kind.present(root_, name))
                 found << deviceOf(root_, name, kind);
     return found;
+}
+
+QString PortDirectory::presentPortsNote() const
+{
+#ifdef Q_OS_WIN
+    const QList<SerialDevice> present = devices();
+    if (present.isEmpty())
+        return QStringLiteral("Windows 未列出任何串口；可直接输入 COMn");
+    QStringList names;
+    for (const SerialDevice &device : present)
+        names << device.description;
+    return QStringLiteral("本机串口：\n") + names.join(QLatin1Char('\n'));
+#else
+    return {};
+#endif
 }
 
 SerialDevice PortDirectory::port(int number) const
@@ -125,10 +148,14 @@ SerialDevice PortDirectory::port(int number) const
     if (!configured.isEmpty())
         return {configured, QStringLiteral("环境变量 ") + variable};
 #ifdef Q_OS_WIN
-    // Windows numbers its ports itself.
-    if (number >= 1)
-        return {QStringLiteral("COM%1").arg(number), QStringLiteral("Windows 串口")};
-    return {};
+    // Windows numbers its ports itself; the name it gives the adapter when it lists the port.
+    if (number < 1)
+        return {};
+    const QString name = QStringLiteral("COM%1").arg(number);
+    for (const SerialDevice &device : devices())
+        if (device.path.compare(name, Qt::CaseInsensitive) == 0)
+            return device;
+    return {name, QStringLiteral("Windows 串口")};
 #else
     const QList<SerialDevice> present = devices();
     return number >= 1 && number <= present.size() ? present[number - 1] : SerialDevice{};

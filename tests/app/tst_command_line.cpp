@@ -213,6 +213,13 @@ void TestCommandLine::parse_data()
     QTest::newRow("stray argument") << QStringList{"COM1"} << Action::Refused << ""
                                     << ""
                                     << "COM1";
+    QTest::newRow("port beyond the list") << QStringList{"--port", "COM9"} << Action::Refused << ""
+                                          << ""
+                                          << "COM9";
+    QTest::newRow("port in lower case") << QStringList{"--port", "com7", "--read", "a.json"} << Action::Read
+                                        << "com7"
+                                        << "a.json"
+                                        << "";
     QTest::newRow("option twice") << QStringList{"--port", "COM1", "--port", "COM2"} << Action::Refused << ""
                                   << ""
                                   << "--port";
@@ -259,8 +266,17 @@ void TestCommandLine::withoutDisplay_data()
         << "analog" << QStringList{"--port", "COM1", "--read", "/nonexistent/site.json"} << 1 << ""
         << "无法保存配置文件 /nonexistent/site.json";
     QTest::newRow("bad file sends nothing")
-        << "analog" << QStringList{"--port", "COM9", "--write", "/nonexistent"} << 1 << ""
+        << "analog" << QStringList{"--port", "/dev/alarmcfg-no-port", "--write", "/nonexistent"} << 1 << ""
         << "/nonexistent";
+    QTest::newRow("port beyond the list, read") << "analog" << QStringList{"--port", "COM9", "--read", "a.json"}
+                                                << usageExitCode << "" << "无法识别的串口 COM9";
+    QTest::newRow("port beyond the list refused before the file")
+        << "th" << QStringList{"--port", "COM9", "--write", "/nonexistent"} << usageExitCode << ""
+        << "无法识别的串口 COM9";
+    QTest::newRow("port beyond the list, window")
+        << "analog" << QStringList{"--port", "COM9"} << usageExitCode << "" << "无法识别的串口 COM9";
+    QTest::newRow("port that is no name") << "analog" << QStringList{"--port", "USB", "--read", "a.json"}
+                                          << usageExitCode << "" << "无法识别的串口 USB";
 }
 
 // The options that need no controller answer at once, without a display.

@@ -1,5 +1,6 @@
 #include "component_events.h"
 #include "modbus/modbus.h"
+#include "modbus/port_directory.h"
 #include "win32_serial_port.h"
 
 #include <QElapsedTimer>
@@ -10,8 +11,9 @@
 #include <windows.h>
 
 // Runs on Windows, or under Wine with scripts/windows: COM7 is alarmsim (started with
-// "--baud 9600 --fault silent --at 100"), COM8 a device that is no serial port, COM99 absent;
-// ALARMCFG_TEST_SERVER_TCP and ALARMCFG_TEST_SERVER_RFC2217 name another alarmsim behind ser2net.
+// "--baud 9600 --fault silent --at 100"), COM8 and COM12 a device that is no serial port, COM99
+// absent; ALARMCFG_TEST_SERVER_TCP and ALARMCFG_TEST_SERVER_RFC2217 name another alarmsim behind
+// ser2net.
 
 namespace {
 
@@ -55,6 +57,9 @@ private slots:
         QTest::newRow("no such port") << 99 << "9600,n,8,1" << int(PortFailure::NotFound);
         QTest::newRow("port 0") << 0 << "9600,n,8,1" << int(PortFailure::NotFound);
         QTest::newRow("not a serial port") << 8 << "9600,n,8,1" << int(PortFailure::NotSerialPort);
+        // Reaches the device, not NotFound: ports from COM10 on need the \\.\ name.
+        QTest::newRow("not a serial port, two digits")
+            << 12 << "9600,n,8,1" << int(PortFailure::NotSerialPort);
         QTest::newRow("speed outside the list")
             << simulatorPort << "300,n,8,1" << int(PortFailure::SettingsRefused);
         QTest::newRow("empty settings text") << simulatorPort << "" << int(PortFailure::SettingsRefused);
@@ -74,6 +79,25 @@ private slots:
             QCOMPARE(int(error.reason()), reason);
         }
         QVERIFY(!serialPort.isOpen());
+    }
+
+    // Every COMn is a port, whether or not SetupAPI lists it (under Wine it may list none).
+    void portDirectoryNamesEveryCom_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("listed") << simulatorPort << "COM7";
+        QTest::newRow("beyond the list") << 12 << "COM12";
+        QTest::newRow("three digits") << 256 << "COM256";
+        QTest::newRow("port 0") << 0 << "";
+    }
+    void portDirectoryNamesEveryCom()
+    {
+        QFETCH(int, number);
+        const SerialDevice device = PortDirectory().port(number);
+        QTEST(device.path, "path");
+        QCOMPARE(device.description.isEmpty(), device.path.isEmpty());
+        QVERIFY(!PortDirectory().presentPortsNote().isEmpty());
     }
 
     // Every speed of the BaudRate list and every parity reach the device (Wine applies the DCB to

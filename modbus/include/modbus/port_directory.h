@@ -12,7 +12,8 @@ struct SerialDevice {
     QString description; // the USB adapter (vendor, product, serial number) or the kind of port
 };
 
-// Which device each numbered port (COM1, COM2, ...) opens; on Windows port n is COMn itself. On
+// Which device each numbered port (COM1, COM2, ...) opens; on Windows port n is COMn itself,
+// described by the name SetupAPI gives it. On
 // Linux port n is the device named by the environment variable MODBUS_COM<n> when it is set;
 // otherwise the n-th serial device present: USB serial adapters (ttyUSB) first, then USB modems and adapters of the
 // communication class (ttyACM), each kind in /dev/serial/by-id order, so that an adapter keeps its
@@ -27,6 +28,9 @@ public:
     QList<SerialDevice> devices() const;
     // The device of port `number` (1 = COM1); an empty path when it has none.
     SerialDevice port(int number) const;
+    // On Windows, where any COMn may be typed, the ports present with the names Windows gives
+    // them, or that it lists none; empty elsewhere, where the numbered ports say it all.
+    QString presentPortsNote() const;
 
 private:
     QDir root_;
