@@ -38,9 +38,12 @@ const QString savedKey = QStringLiteral("saved");
 // Integers beyond this lose their exactness as JSON numbers.
 constexpr double maxExactInteger = 9007199254740992.0;
 
-QString fieldMessage(const QString &path, const QString &problem)
+// The field as the window names it, then where it stands in the file, for whoever edits the file.
+QString fieldMessage(const Edition &edition, const QString &path, const QString &problem)
 {
-    return QStringLiteral("配置字段 %1：%2").arg(path, problem);
+    const QString name = windowNameOf(configLayout(edition), path);
+    const QString place = name == path ? path : QStringLiteral("%1（%2）").arg(name, path);
+    return QStringLiteral("配置字段 %1：%2").arg(place, problem);
 }
 
 template <class W>
@@ -82,7 +85,7 @@ QJsonValue rangeValue(const FormMain &form, const ConfigField &field)
 {
     const int index = selectedIndex(widgetOf<QComboBox>(form, field));
     if (index < 0)
-        throw ConfigFileError(fieldMessage(field.path, QStringLiteral("没有选择输入范围")));
+        throw ConfigFileError(fieldMessage(form.edition(), field.path, QStringLiteral("没有选择输入范围")));
     return form.edition().rangeItems.at(index);
 }
 
@@ -91,7 +94,7 @@ QJsonValue numberValue(const FormMain &form, const ConfigField &field)
 {
     const std::optional<qint16> value = registerValueOfText(widgetOf<QLineEdit>(form, field)->text());
     if (!value)
-        throw ConfigFileError(fieldMessage(field.path, WriteMessages::numberOutOfRange));
+        throw ConfigFileError(fieldMessage(form.edition(), field.path, WriteMessages::numberOutOfRange));
     return *value;
 }
 
@@ -124,7 +127,7 @@ QString refusedPath(const ConfigLayout &layout, const WriteRefusal &refusal)
 void throwIfRefused(const FormMain &form, const ConfigLayout &layout)
 {
     if (const auto refusal = valueRefusal(form))
-        throw ConfigFileError(fieldMessage(refusedPath(layout, *refusal), refusal->message));
+        throw ConfigFileError(fieldMessage(form.edition(), refusedPath(layout, *refusal), refusal->message));
 }
 
 // --- file to window -------------------------------------------------------------------------
@@ -170,9 +173,9 @@ QJsonValue requiredValue(const Edition &edition, const QJsonObject &file, const 
 {
     const std::optional<QJsonValue> value = valueAt(file, path);
     if (!value)
-        throw ConfigFileError(fieldMessage(path, QStringLiteral("缺少此字段")));
+        throw ConfigFileError(fieldMessage(edition, path, QStringLiteral("缺少此字段")));
     if (const auto problem = typeProblem(edition, kind, *value))
-        throw ConfigFileError(fieldMessage(path, *problem));
+        throw ConfigFileError(fieldMessage(edition, path, *problem));
     return *value;
 }
 
@@ -219,7 +222,7 @@ void checkHeader(const Edition &edition, const ConfigLayout &layout, const QJson
     if (fileEdition != layout.editionName)
         throw ConfigFileError(otherEditionMessage(fileEdition, layout.editionName));
     if (const auto unknown = firstPathOutside(file, fileShape(layout)))
-        throw ConfigFileError(fieldMessage(*unknown, QStringLiteral("本型号没有此字段")));
+        throw ConfigFileError(fieldMessage(edition, *unknown, QStringLiteral("本型号没有此字段")));
     checkOptionalText(edition, file, firmwareKey);
     checkOptionalText(edition, file, savedKey);
 }

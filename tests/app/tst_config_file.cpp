@@ -162,7 +162,7 @@ void TestConfigFile::badFile_data()
     row("unknown field", "analog", {{"pasword", "1"}}, {"pasword", "没有此字段"});
     row("relay the model lacks", "th", {{"relays[4].open", "x"}}, {"relays[4]", "没有此字段"});
     row("analog field in th file", "th", {{"temperature.range", "0~5V"}}, {"temperature.range"});
-    row("missing relay text", "analog", {{"relays[3].close", removed}}, {"relays[3].close", "缺少"});
+    row("missing relay text", "analog", {{"relays[3].close", removed}}, {"继电器4 关闭命令（relays[3].close）", "缺少"});
     row("missing password", "th", {{"password", removed}}, {"password", "缺少"});
     row("missing phone list", "analog", {{"phones", removed}}, {"phones", "缺少"});
     row("password not text", "analog", {{"password", 739164}}, {"password", "应为文本"});
@@ -181,7 +181,7 @@ void TestConfigFile::badFile_data()
         {"humidity.calibration", WriteMessages::numberOutOfRange});
     row("password too long", "analog", {{"password", "1234567"}}, {"password", WriteMessages::passwordTooLong});
     row("command with password over 20 bytes", "analog", {{"relays[2].open", chinese(7)}},
-        {"relays[2].open", WriteMessages::commandTooLong});
+        {"继电器3 开启命令（relays[2].open）", WriteMessages::commandTooLong});
     row("all-off command too long", "th", {{"password", ""}, {"allOff", chinese(11)}},
         {"allOff", WriteMessages::commandTooLong});
     row("alarm text over its slot", "analog", {{"analogInputs[0].lowText", chinese(21)}},
@@ -190,7 +190,7 @@ void TestConfigFile::badFile_data()
         {{"inputAlarmTexts[2]", QString::fromUtf8("\xF0\x9F\x98\x80")}},
         {"inputAlarmTexts[2]", WriteMessages::notEncodable});
     row("phone entry over its slot", "analog", {{"phones", QJsonArray{"15800000000", QString(40, '1')}}},
-        {"phones[1]", WriteMessages::textTooLong});
+        {"手机号码 第2个（phones[1]）", WriteMessages::textTooLong});
     row("th: limit of three characters", "th", {{"humidity.high", 100}},
         {"humidity.high", WriteMessages::limitTooLong});
     row("th: no phone number", "th", {{"phones", QJsonArray{}}}, {"phones", WriteMessages::noPhoneNumber});
