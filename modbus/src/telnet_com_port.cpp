@@ -201,7 +201,8 @@ void Session::onDo(quint8 option, QByteArray &answer)
     state.ours = true;
     if (!std::exchange(state.offered, false))
         answer += verb(will, option);
-    if (option == comPortOption)
+    // Once per session: a server toggling the option must not make us repeat the settings.
+    if (option == comPortOption && !std::exchange(lineRequested_, true))
         answer += lineSettingsRequest();
 }
 

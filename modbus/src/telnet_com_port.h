@@ -67,6 +67,7 @@ private:
     State state_ = State::Data;
     quint8 verb_ = 0;
     QByteArray sub_;
+    bool lineRequested_ = false;
     std::array<bool, 4> confirmed_{};
     Refusal refusal_ = Refusal::None;
 };

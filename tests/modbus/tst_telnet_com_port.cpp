@@ -103,6 +103,9 @@ private slots:
                                                         << false << Refusal::None;
         QTest::newRow("option asked twice, line set once") << line(9600, 'n', 8, 1) << hex("fffd2cfffd2c")
                                                            << request9600n81 << false << Refusal::None;
+        QTest::newRow("option dropped and taken again, line set once")
+            << line(9600, 'n', 8, 1) << hex("fffd2cfffe2cfffd2c")
+            << QByteArray(request9600n81 + hex("fffc2cfffb2c")) << false << Refusal::ComPortOption;
         QTest::newRow("no confirmation yet") << line(9600, 'n', 8, 1) << QByteArray(takes + hex("fffa2c6500002580fff0"))
                                              << request9600n81 << false << Refusal::None;
         QTest::newRow("other speed set") << line(9600, 'n', 8, 1) << QByteArray(takes + hex("fffa2c6500004b00fff0"))
