@@ -44,8 +44,7 @@ public:
         form.setProgramEnd([] {}); // isEnding() now holds: nothing more is sent
         if (trafficLog)
             trafficLog->observe(*form.modbus1);
-        if (!preselectPort(form, commandLine.port))
-            portRefusal_ = unknownPortMessage(commandLine.port).trimmed();
+        preselectPort(form, commandLine.port); // the command line has checked the name
     }
 
     void report(const QString &line) { err_ << programName_ << ": " << line << Qt::endl; }
@@ -54,10 +53,6 @@ public:
     // has said why when this is false.
     bool connect()
     {
-        if (portRefusal_) {
-            report(*portRefusal_);
-            return false;
-        }
         report(QStringLiteral("连接 %1").arg(portWithModel(form.ui.cmbComSel->currentText(), form.edition())));
         connectWithoutReadBack(form);
         return form.IsConnected;
@@ -69,7 +64,6 @@ public:
 private:
     QTextStream err_;
     QString programName_;
-    std::optional<QString> portRefusal_;
 };
 
 // Reads one all-on/all-off command slot into its box as the read-back shows relay commands (the

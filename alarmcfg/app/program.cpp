@@ -72,8 +72,8 @@ int showWindow(const CommandLine &commandLine, const Edition &edition, TrafficLo
     assembleWindow(window);
     window.settings = &settings;
     preselectRememberedPort(window);
-    if (!commandLine.port.isEmpty() && !preselectPort(window, commandLine.port))
-        return print(stderr, unknownPortMessage(commandLine.port), usageExitCode);
+    if (!commandLine.port.isEmpty())
+        preselectPort(window, commandLine.port); // the command line has checked the name
     if (trafficLog)
         trafficLog->observe(*window.modbus1);
     addConfigurationMenu(window);
