@@ -82,10 +82,21 @@ DWORD millisecondsOf(SerialPort::Clock::duration remaining)
 
 } // namespace
 
+// Windows keeps a port's settings from one program to the next: the next program finds the
+// device as it was before we came.
+struct Win32SerialPort::FoundState {
+    DCB dcb{};
+    COMMTIMEOUTS timeouts{};
+};
+
+Win32SerialPort::Win32SerialPort() = default;
+
 Win32SerialPort::~Win32SerialPort()
 {
-    if (handle_)
-        ::CloseHandle(handleOf(handle_));
+    if (!handle_)
+        return;
+    giveBackFoundState();
+    ::CloseHandle(handleOf(handle_));
 }
 
 QString Win32SerialPort::devicePath(int portNumber)
@@ -146,13 +157,37 @@ void Win32SerialPort::open()
     }
     handle_ = handle;
     try {
+        keepFoundState();
         configureDevice();
         discardInput();
     } catch (const SerialPortError &) {
+        giveBackFoundState();
         ::CloseHandle(handle);
         handle_ = nullptr;
         throw;
     }
+}
+
+void Win32SerialPort::keepFoundState()
+{
+    const HANDLE handle = handleOf(handle_);
+    auto found = std::make_unique<FoundState>();
+    found->dcb.DCBlength = sizeof found->dcb;
+    if (!::GetCommState(handle, &found->dcb) || !::GetCommTimeouts(handle, &found->timeouts))
+        failWithLastError(QStringLiteral("COM%1 is not a serial port").arg(portNumber_),
+                          PortFailure::NotSerialPort);
+    found_ = std::move(found);
+}
+
+// A device that is gone takes nothing back; that is no failure of the close.
+void Win32SerialPort::giveBackFoundState() noexcept
+{
+    if (!found_)
+        return;
+    const HANDLE handle = handleOf(handle_);
+    ::SetCommState(handle, &found_->dcb);
+    ::SetCommTimeouts(handle, &found_->timeouts);
+    found_.reset();
 }
 
 // Raw bytes both ways: no flow control, no character substitution, errors never abort I/O.
@@ -160,12 +195,10 @@ void Win32SerialPort::open()
 void Win32SerialPort::configureDevice() const
 {
     const HANDLE handle = handleOf(handle_);
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    if (!::SetupComm(handle, DWORD(inputCapacity_), DWORD(outputCapacity_)) ||
-        !::GetCommState(handle, &dcb))
+    if (!::SetupComm(handle, DWORD(inputCapacity_), DWORD(outputCapacity_)))
         failWithLastError(QStringLiteral("COM%1 is not a serial port").arg(portNumber_),
                           PortFailure::NotSerialPort);
+    DCB dcb = found_->dcb;
     dcb.BaudRate = DWORD(settings_.speed);
     dcb.ByteSize = BYTE(settings_.dataBits);
     dcb.Parity = parityCode(settings_.parity);
@@ -203,6 +236,7 @@ void Win32SerialPort::close()
 {
     if (!isOpen())
         return;
+    giveBackFoundState();
     const HANDLE handle = handleOf(std::exchange(handle_, nullptr));
     received_.clear();
     if (!::CloseHandle(handle))

@@ -3,12 +3,14 @@
 #include "line_settings.h"
 #include "modbus/serial_port.h"
 
+#include <memory>
+
 // Serial port on a Windows COM device: port n is \\.\COMn, which Windows opens for one program
 // at a time. A wait blocks in ReadFile with read time-outs chosen for that wait, so the thread
 // sleeps in the kernel until the bytes it needs have arrived or the deadline has passed.
 class Win32SerialPort : public SerialPort {
 public:
-    Win32SerialPort() = default;
+    Win32SerialPort();
     ~Win32SerialPort() override;
     Win32SerialPort(const Win32SerialPort &) = delete;
     Win32SerialPort &operator=(const Win32SerialPort &) = delete;
@@ -30,6 +32,10 @@ public:
     static QString devicePath(int portNumber);
 
 private:
+    struct FoundState;
+
+    void keepFoundState();
+    void giveBackFoundState() noexcept;
     void configureDevice() const;
     void setReadTimeout(unsigned long milliseconds) const;
     unsigned long takeErrorsAndQueuedCount();
@@ -38,6 +44,7 @@ private:
     void requireOpen() const;
 
     void *handle_ = nullptr;   // the device's HANDLE while open
+    std::unique_ptr<FoundState> found_; // the device's settings before we opened it
     int portNumber_ = 1;
     LineSettings settings_;
     int inputCapacity_ = 1024;

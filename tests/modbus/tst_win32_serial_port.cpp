@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTest>
 
+#include <optional>
+
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -29,6 +31,27 @@ std::chrono::milliseconds processorTime()
         return (quint64(t.dwHighDateTime) << 32 | t.dwLowDateTime) / 10000;
     };
     return std::chrono::milliseconds(ticks(kernel) + ticks(user));
+}
+
+// COM7 opened for a moment as another program would: its line as found, set to 1200 bit/s and 2
+// stop bits first when `setOthers` holds (a pseudo-terminal keeps no parity or data bits). None
+// when the port would not open.
+std::optional<DCB> otherProgramsLine(bool setOthers)
+{
+    const HANDLE handle = ::CreateFileW(L"\\\\.\\COM7", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                        OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    bool done = ::GetCommState(handle, &dcb);
+    if (done && setOthers) {
+        dcb.BaudRate = 1200;
+        dcb.StopBits = TWOSTOPBITS;
+        done = ::SetCommState(handle, &dcb);
+    }
+    ::CloseHandle(handle);
+    return done ? std::optional(dcb) : std::nullopt;
 }
 
 // The component on the simulator's port, with what its events reported.
@@ -101,7 +124,8 @@ private slots:
     }
 
     // Every speed of the BaudRate list and every parity reach the device (Wine applies the DCB to
-    // the pseudo-terminal), and the controller answers through it.
+    // the pseudo-terminal), the controller answers through it, and the next program finds the
+    // line as the one before left it.
     void everySettingOpens_data()
     {
         QTest::addColumn<int>("speed");
@@ -119,15 +143,21 @@ private slots:
         QFETCH(int, parity);
         QFETCH(int, dataBits);
         QFETCH(int, stopBits);
+        QVERIFY(otherProgramsLine(true));
         Connected c;
         c.component.setBaudRate(speed);
         c.component.setParity(parity);
         c.component.setDataBit(dataBits);
         c.component.setStopBit(stopBits);
-        QVERIFY(c.component.OpenPort());
+        QVERIFY2(c.component.OpenPort(), qPrintable(c.messages.texts.join(' ')));
         QVERIFY(c.messages.texts.isEmpty());
         QVERIFY(c.component.FC03_ReadHoldingRegister_4X(1, 0, 7));
         QCOMPARE(c.registers.size(), 8);
+        c.component.ClosePort();
+        const std::optional<DCB> found = otherProgramsLine(false);
+        QVERIFY(found);
+        QCOMPARE(found->BaudRate, DWORD(1200));
+        QCOMPARE(found->StopBits, BYTE(TWOSTOPBITS));
     }
 
     void transactions_data()
