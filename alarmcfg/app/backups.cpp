@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -36,12 +37,26 @@ QString unusedPath(const QDir &dir, const QString &fileName)
     return dir.filePath(candidate);
 }
 
-// Names begin with the time, so the name order is the age order.
-void deleteOldestBeyondKept(QDir &dir)
+// Names begin with the time, so the name order is the age order. The backup just written stays,
+// also when the clock is behind the newest one.
+void deleteOldestBeyondKept(QDir &dir, const QString &written)
 {
     QStringList backups = dir.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name).filter(backupName);
-    while (backups.size() > keptBackups)
+    backups.removeAll(QFileInfo(written).fileName());
+    while (backups.size() >= keptBackups)
         dir.remove(backups.takeFirst());
+}
+
+constexpr QFileDevice::Permissions userOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// Backups hold the command password: the folder is closed to others before anything is written
+// into it, and each backup is the user's alone. Windows keeps others out of the user's profile.
+void keepToUser([[maybe_unused]] const QString &path, [[maybe_unused]] QFileDevice::Permissions permissions)
+{
+#ifdef Q_OS_UNIX
+    if (!QFile::setPermissions(path, permissions))
+        throw ConfigFileError(QStringLiteral("无法限制 %1 的访问权限").arg(QDir::toNativeSeparators(path)));
+#endif
 }
 
 QString backupStatus(FormMain &form, const QString &folder, bool complete)
@@ -73,9 +88,11 @@ QString saveBackup(const FormMain &form, const QString &folder, const QDateTime 
     QDir dir(folder);
     if (!dir.mkpath(QStringLiteral(".")))
         throw ConfigFileError(QStringLiteral("无法创建备份文件夹 %1").arg(QDir::toNativeSeparators(folder)));
+    keepToUser(dir.absolutePath(), userOnly | QFileDevice::ExeOwner);
     const QString path = unusedPath(dir, backupFileName(time, form.ui.cmbComSel->currentText().trimmed()));
     saveConfiguration(form, path, ConfigContent::ReadBack);
-    deleteOldestBeyondKept(dir);
+    keepToUser(path, userOnly);
+    deleteOldestBeyondKept(dir, path);
     return path;
 }
 

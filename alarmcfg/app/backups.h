@@ -19,7 +19,8 @@ QString backupFolder();
 QString backupFileName(const QDateTime &time, const QString &port);
 
 // Saves the values connecting read (without the all-on and all-off commands) into `folder`,
-// creating it, then deletes the oldest backups beyond keptBackups. Returns the file's path.
+// creating it, then deletes the oldest backups beyond keptBackups, never the one just saved.
+// The folder and the file are the user's alone (0700, 0600). Returns the file's path.
 // Throws ConfigFileError.
 QString saveBackup(const FormMain &form, const QString &folder, const QDateTime &time);
 

@@ -17,6 +17,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QTextStream>
 
 #include <algorithm>
@@ -27,6 +28,10 @@ namespace alarmcfg {
 namespace {
 
 constexpr int failureExitCode = 1;
+// --verify: the controller differs from the file (1), or could not be read in full (3); a file
+// that cannot be used exits with usageExitCode, so a fleet tells drift from an outage.
+constexpr int differsExitCode = 1;
+constexpr int unreadableExitCode = 3;
 
 // The hidden window, its messages and the progress on standard error, one line each.
 class HiddenWindow {
@@ -78,8 +83,9 @@ bool readAllCommand(FormMain &form, const RegisterBlock &slot)
                 stored = registersToText(data.first(qBound(0, int(count), int(data.size()))));
         },
         Qt::DirectConnection);
+    // Removed also when the read throws (a silent controller, a lost port).
+    const auto disconnect = qScopeGuard([&connection] { QObject::disconnect(connection); });
     readBlock(form, {slot.field, slot.index, slot.address, plan::textReadRegisters});
-    QObject::disconnect(connection);
     if (stored)
         form.ui.txtAllCmd.at(slot.index)->setText(untilFirstNul(splitCommand(*stored).command));
     return stored.has_value();
@@ -137,25 +143,35 @@ int writeFromFile(HiddenWindow &window, const QString &path)
 
 // The file is checked before the port is opened; each difference is one line, the field named as
 // the window names it.
-int verifyAgainstFile(HiddenWindow &window, const QString &path)
+int compareWithFile(HiddenWindow &window, const QString &path)
 {
     window.report(QStringLiteral("检查 %1").arg(path));
     differencesFromFile(window.form, path);
     if (!window.connect())
-        return failureExitCode;
+        return unreadableExitCode;
     if (!readBack(window)) {
         window.report(QStringLiteral("控制器没有回答全部读取请求，无法与 %1 比较").arg(path));
-        return failureExitCode;
+        return unreadableExitCode;
     }
     const std::vector<ConfigDifference> differences = differencesFromFile(window.form, path);
     for (const ConfigDifference &difference : differences)
         window.report(differenceLine(difference));
     if (!differences.empty()) {
         window.report(QStringLiteral("控制器与 %1 有%2处不同").arg(path).arg(differences.size()));
-        return failureExitCode;
+        return differsExitCode;
     }
     window.report(QStringLiteral("控制器与 %1 一致").arg(path));
     return 0;
+}
+
+int verifyAgainstFile(HiddenWindow &window, const QString &path)
+{
+    try {
+        return compareWithFile(window, path);
+    } catch (const ConfigFileError &error) {
+        window.report(error.message());
+        return usageExitCode;
+    }
 }
 
 } // namespace

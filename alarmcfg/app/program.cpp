@@ -46,6 +46,15 @@ QStringList argumentsOf(int argc, char **argv)
     return arguments;
 }
 
+// Scripts (cron, Ansible) read the command line's output: it prints its own lines only, never Qt's
+// diagnostics about the environment (no XDG_RUNTIME_DIR, another user's runtime folder, fonts).
+// The program's own lines go straight to their stream; only a fatal error still says why.
+void dropQtDiagnostics(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtFatalMsg)
+        QTextStream(stderr) << message << Qt::endl;
+}
+
 int print(FILE *stream, const QString &text, int exitCode)
 {
     QTextStream(stream) << text;
@@ -89,6 +98,8 @@ int runProgram(int argc, char **argv, const Edition &edition)
     useParentConsole();
     const QStringList arguments = argumentsOf(argc, argv);
     const CommandLine commandLine = parseCommandLine(arguments, edition);
+    if (commandLine.action != CommandLine::Action::Window)
+        qInstallMessageHandler(dropQtDiagnostics);
     switch (commandLine.action) {
     case CommandLine::Action::Help:
     case CommandLine::Action::Version:

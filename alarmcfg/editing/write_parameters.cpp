@@ -29,9 +29,9 @@ namespace alarmcfg {
 
 namespace {
 
-// What one step of the plan takes from the window: nothing (a slot that is left alone), a text,
-// the texts of a numeric block, or register values that need no conversion.
-using Source = std::variant<std::monostate, QString, QStringList, QVector<qint16>>;
+// What one step of the plan takes from the window: a text, the texts of a numeric block, or
+// register values that need no conversion.
+using Source = std::variant<QString, QStringList, QVector<qint16>>;
 
 // One request of the write, encoded and checked.
 struct Request {
@@ -61,9 +61,7 @@ Source phoneSlotSource(const FormMain &form, int slot)
     const QListWidget *list = form.ui.lstPhone;
     if (slot < list->count())
         return phoneSlotText(list->item(slot)->text());
-    if (const auto &marker = form.edition().emptyPhoneSlotText)
-        return *marker;
-    return std::monostate{};
+    return form.edition().emptyPhoneSlotText;
 }
 
 QVector<qint16> rangeCodes(const FormMain &form, int count)
@@ -163,14 +161,12 @@ PreparedWrite prepareWrite(const FormMain &form)
     const QString password = form.ui.txtMiMa->text();
     for (const WriteStep &step : form.edition().writePlan) {
         const Source source = sourceOf(form, step);
-        if (std::holds_alternative<std::monostate>(source))
-            continue;
         QVector<qint16> registers;
         if (const auto *text = std::get_if<QString>(&source)) {
             const QString stored = step.passwordPrefix ? commandText(password, *text) : *text;
             if (auto refusal = textRefusal(stored, step))
                 return {{}, WriteRefusal{*refusal, step.block.field, step.block.index}};
-            registers = textToRegisters(stored);
+            registers = textToRegisters(stored, step.block.count);
         } else if (const auto *numbers = std::get_if<QStringList>(&source)) {
             auto values = numberRegisters(*numbers);
             if (const int *position = std::get_if<int>(&values))

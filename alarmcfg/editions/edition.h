@@ -94,7 +94,7 @@ struct Edition {
     bool hasProgressBar;            // ProgressBar1 during the full write
     bool requiresPhoneNumber;       // a write with an empty phone list is refused
     std::optional<int> limitTextMaxChars; // txtAdc texts longer than this refuse the write
-    std::optional<QString> emptyPhoneSlotText; // written for slots without a number; none: not written
+    QString emptyPhoneSlotText;     // written to every slot after the listed numbers
     QStringList rangeItems;         // cmbRangeSel items (analog only)
     QString startupFullScale;       // txtAIRange start-up text (analog only)
     int clientWidthTwips;

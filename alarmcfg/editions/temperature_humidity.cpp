@@ -1,8 +1,10 @@
 #include "edition.h"
 #include "plan_builders.h"
 
+#include "model/phone_slot.h"
+
 // The temperature/humidity model: four inputs and relays, eleven phone slots from 260, no
-// analog conversion, no option bits, no progress bar and no "a" marker for empty phone slots.
+// analog conversion, no option bits and no progress bar.
 
 namespace alarmcfg {
 
@@ -12,8 +14,7 @@ using namespace plan;
 
 constexpr int relays = 4;
 
-// No progress bar, so no advances; no conversion blocks. Phone slot steps are sent only for slots
-// that receive a list entry (no empty marker).
+// No progress bar, so no advances; no conversion blocks.
 PlanShape planShape()
 {
     return {
@@ -40,7 +41,7 @@ Edition makeTemperatureHumidityEdition()
     e.hasProgressBar = false;
     e.requiresPhoneNumber = true;
     e.limitTextMaxChars = 2;
-    e.emptyPhoneSlotText = std::nullopt;
+    e.emptyPhoneSlotText = emptyPhoneSlotMarker; // a deleted number leaves the controller
     e.clientWidthTwips = 11715;
     e.clientHeightTwips = 8715;
     const PlanShape shape = planShape();

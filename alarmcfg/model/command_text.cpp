@@ -1,5 +1,7 @@
 #include "command_text.h"
 
+#include "register_text.h"
+
 namespace alarmcfg {
 
 namespace {
@@ -11,8 +13,10 @@ QString commandText(const QString &password, const QString &command)
     return password.isEmpty() ? command : password + separator + command;
 }
 
-StoredCommand splitCommand(const QString &text)
+StoredCommand splitCommand(const QString &slotText)
 {
+    // What follows the first zero byte is an older, longer text's tail: its "*" is not ours.
+    const QString text = untilFirstNul(slotText);
     const qsizetype first = text.indexOf(separator);
     if (first < 0)
         return {false, {}, text};

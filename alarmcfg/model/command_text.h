@@ -14,7 +14,8 @@ struct StoredCommand {
     QString command;  // between the first and second "*", or to the end
 };
 
-// Splits a stored text; a text without "*" is the command alone, with no password.
-StoredCommand splitCommand(const QString &text);
+// Splits a stored text up to its first NUL; a text without "*" is the command alone, with no
+// password.
+StoredCommand splitCommand(const QString &slotText);
 
 } // namespace alarmcfg

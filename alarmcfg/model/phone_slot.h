@@ -7,7 +7,7 @@
 // Phone number slots: "86" and the number, or the marker "a" for an empty slot.
 namespace alarmcfg {
 
-// The marker the analog model writes into a slot without a number.
+// The marker written into a slot without a number.
 inline const QString emptyPhoneSlotMarker = QStringLiteral("a");
 
 // The slot text of a list entry: "86" followed by the number.

@@ -40,13 +40,16 @@ int gbkByteLength(const QString &text)
     return int(toGbk(text).size());
 }
 
-QVector<qint16> textToRegisters(const QString &text)
+QVector<qint16> textToRegisters(const QString &text, int slotRegisters)
 {
     QByteArray bytes = toGbk(text);
+    const qsizetype slotBytes = 2 * qsizetype(slotRegisters);
+    if (bytes.size() > slotBytes || slotBytes > std::numeric_limits<qint16>::max())
+        throw std::length_error("text longer than its register slot");
+    if (bytes.size() < slotBytes)
+        bytes.append('\0'); // the terminator; an odd count needs no other pad byte
     if (bytes.size() % 2 != 0)
         bytes.append('\0');
-    if (bytes.size() > std::numeric_limits<qint16>::max())
-        throw std::length_error("text too long for a register block");
     const QVector<quint8> byteData(bytes.begin(), bytes.end());
     QVector<qint16> registers(bytes.size() / 2);
     RegisterBytes::bytesToIntegers(registers, byteData, qint16(byteData.size()));

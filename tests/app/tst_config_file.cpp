@@ -23,6 +23,10 @@
 #include <QApplication>
 #include <QStandardPaths>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 using namespace alarmcfg;
 
 namespace {
@@ -488,7 +492,8 @@ void TestConfigFile::backupHoldsWhatConnectReads()
     QCOMPARE(target->form->ui.txtAllCmd[1]->text(), "本机全关");
 }
 
-// The newest backups are kept; files of other names in the folder are never deleted.
+// The newest backups are kept, and always the one just saved; files of other names in the folder
+// are never deleted. Backups are the user's alone; a file the user saves keeps the umask.
 void TestConfigFile::backupsKeepTheNewest()
 {
     QTemporaryDir dir;
@@ -515,6 +520,21 @@ void TestConfigFile::backupsKeepTheNewest()
     QVERIFY(!left.contains(backupFileName(start.addSecs(1), "COM1")));
     QVERIFY(left.contains(backupFileName(start.addSecs(2), "COM1")));
     QVERIFY(left.contains(QFileInfo(first).fileName()) && left.contains(QFileInfo(second).fileName()));
+
+    const QString behind = saveBackup(*rig.form, folder.path(), start.addSecs(-1)); // clock set back
+    QVERIFY(QFile::exists(behind));
+    QCOMPARE(folder.entryList(QDir::Files).size(), keptBackups + 1);
+#ifdef Q_OS_UNIX
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+                                          | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    QCOMPARE(QFile::permissions(folder.path()) & others, QFileDevice::Permissions());
+    QCOMPARE(QFile::permissions(behind) & others, QFileDevice::Permissions());
+    QVERIFY(QFile::permissions(behind) & QFileDevice::WriteOwner);
+    const mode_t umaskBefore = ::umask(022);
+    saveConfiguration(*rig.form, dir.filePath("mine.json"));
+    ::umask(umaskBefore);
+    QCOMPARE(QFile::permissions(dir.filePath("mine.json")) & others, QFileDevice::ReadGroup | QFileDevice::ReadOther);
+#endif
 
     QFile blocker(dir.filePath("file"));
     QVERIFY(blocker.open(QIODevice::WriteOnly));

@@ -41,7 +41,7 @@ QString withNul(const QString &before, const QString &after)
 // A text as the controller returns it from a 10-register read: zero-padded.
 QVector<qint16> textRegisters(const QString &text)
 {
-    QVector<qint16> registers = textToRegisters(text);
+    QVector<qint16> registers = textToRegisters(text, textReadRegisters);
     registers.resize(textReadRegisters);
     return registers;
 }
@@ -139,8 +139,8 @@ void TestConnectionFake::textBlocks_data()
     QTest::newRow("open without star empties password")
         << 70 << "开灯" << "txtOpen_1" << "开灯" << "";
     QTest::newRow("open, second star ends command") << 430 << "1*a*b" << "txtOpen_7" << "a" << "1";
-    QTest::newRow("open, NUL inside password") << 10 << withNul("ab", "c*d") << "txtOpen_0"
-                                               << "d" << "ab";
+    QTest::newRow("open, text ends at its NUL") << 10 << withNul("ab", "c*d") << "txtOpen_0"
+                                                << "ab" << "";
     QTest::newRow("close drops password") << 30 << "9*关灯" << "txtClose_0" << "关灯" << "keep";
     QTest::newRow("close without star") << 450 << "关" << "txtClose_7" << "关" << "keep";
     QTest::newRow("opening reply cut at NUL") << 50 << withNul("ok", "junk") << "txtAnswer_0"

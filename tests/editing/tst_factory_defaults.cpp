@@ -143,7 +143,7 @@ void TestFactoryDefaults::writtenToController_data()
     QTest::addColumn<QVector<qint16>>("limits");
     QTest::addColumn<QString>("secondAlarmText");
     QTest::newRow("analog") << "analog" << 58 << QVector<qint16>{5000, 0, 5000, 0} << "模拟量0低于下限值";
-    QTest::newRow("th") << "th" << 30 << QVector<qint16>{99, 0, 99, 0} << "温度对于下限值";
+    QTest::newRow("th") << "th" << 40 << QVector<qint16>{99, 0, 99, 0} << "温度对于下限值";
 }
 
 // The write carries the factory values, the factory password in front of every command, and
@@ -163,24 +163,22 @@ void TestFactoryDefaults::writtenToController()
     QCOMPARE(rig.messages, QStringList{WriteMessages::succeeded});
     QCOMPARE(rig.form->ui.lblStatus->text(), QStringLiteral("出厂值已写入控制器"));
     QCOMPARE(rig.writes().size(), requestCount);
-    QCOMPARE(rig.requestAt(10)->values, packedText("739164*设备1开"));
-    QCOMPARE(rig.requestAt(850)->values, packedText("设备1关闭成功"));
-    QCOMPARE(rig.requestAt(490)->values, packedText("739164*allon"));
-    QCOMPARE(rig.requestAt(510)->values, packedText("739164*alloff"));
-    QCOMPARE(rig.requestAt(522)->values, packedText("数字通道1报警"));
-    QCOMPARE(rig.requestAt(790)->values, packedText(secondAlarmText));
+    QCOMPARE(rig.requestAt(10)->values, writtenText("739164*设备1开"));
+    QCOMPARE(rig.requestAt(850)->values, writtenText("设备1关闭成功"));
+    QCOMPARE(rig.requestAt(490)->values, writtenText("739164*allon"));
+    QCOMPARE(rig.requestAt(510)->values, writtenText("739164*alloff"));
+    QCOMPARE(rig.requestAt(522)->values, writtenText("数字通道1报警"));
+    QCOMPARE(rig.requestAt(790)->values, writtenText(secondAlarmText));
     QCOMPARE(rig.requestAt(690)->values, QVector<qint16>(rig.form->edition().relayCount, 0));
     QCOMPARE(rig.requestAt(1010)->values, limits);
     QCOMPARE(rig.requestAt(1018)->values, (QVector<qint16>{0, 0}));
     const int firstPhoneSlot = edition == "th" ? 260 : 710;
     QCOMPARE(rig.requestAt(firstPhoneSlot)->values, packedText("8615800000000"));
+    QCOMPARE(rig.requestAt(firstPhoneSlot + 20)->values, QVector<qint16>{0x6100}); // a number removed
     if (edition == "analog") {
-        QCOMPARE(rig.requestAt(730)->values, QVector<qint16>{0x6100});
         QCOMPARE(rig.requestAt(1022)->values, (QVector<qint16>{5000, 5000}));
         QCOMPARE(rig.requestAt(1026)->values, (QVector<qint16>{0, 0}));
         QCOMPARE(rig.requestAt(1030)->values, QVector<qint16>{4}); // chkAnswer as it was
-    } else {
-        QVERIFY(!rig.requestAt(280));
     }
     QCOMPARE(rig.form->ui.lstPhone->count(), 1);
     QVERIFY(rig.form->ui.lstPhone->selectedItems().isEmpty());

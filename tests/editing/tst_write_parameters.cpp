@@ -36,13 +36,11 @@ QStringList phoneNumbers(int count)
 }
 
 // (function, first register) of every request the write should send, in order.
-QList<QPair<int, int>> expectedSequence(const QString &edition, int phones)
+QList<QPair<int, int>> expectedSequence(const QString &edition)
 {
-    const registermap::EditionMap &map = registermap::of(edition);
     QList<QPair<int, int>> sequence;
-    for (const registermap::Write &step : map.write)
-        if (step.field != Field::PhoneSlot || step.index < phones || map.writesEmptyPhoneSlots)
-            sequence.append({step.function, step.span.address});
+    for (const registermap::Write &step : registermap::of(edition).write)
+        sequence.append({step.function, step.span.address});
     return sequence;
 }
 
@@ -158,7 +156,8 @@ private slots:
     void roundTrip();
     void commandTexts_data();
     void commandTexts();
-    void emptyTextIsZeroCountRequest();
+    void shorterTextEndsInsideItsSlot_data();
+    void shorterTextEndsInsideItsSlot();
     void phoneSlots_data();
     void phoneSlots();
     void alarmTextKeepsItsNuls();
@@ -185,7 +184,7 @@ void TestWriteParameters::wholeSequence_data()
     QTest::addColumn<int>("requestCount");
     QTest::newRow("analog, no numbers") << "analog" << 0 << 58;
     QTest::newRow("analog, ten numbers") << "analog" << 10 << 58;
-    QTest::newRow("th, one number") << "th" << 1 << 30;
+    QTest::newRow("th, one number: \"a\" in the other ten slots") << "th" << 1 << 40;
     QTest::newRow("th, eleven numbers") << "th" << 11 << 40;
 }
 
@@ -203,7 +202,7 @@ void TestWriteParameters::wholeSequence()
 
     const QList<SimulatorRequest> sent = rig.writes();
     QCOMPARE(sent.size(), requestCount);
-    QCOMPARE(sentSequence(sent), expectedSequence(edition, phones));
+    QCOMPARE(sentSequence(sent), expectedSequence(edition));
     for (const SimulatorRequest &request : sent) {
         QCOMPARE(request.slave, 1);
         QVERIFY2(request.reply.size() > 0, qPrintable(request.request));
@@ -266,7 +265,7 @@ void TestWriteParameters::commandTexts()
 
     rig.click(ui.cmdRelayWrite);
 
-    const QVector<qint16> expected = packed(stored);
+    const QVector<qint16> expected = packed(stored + '\0'); // every command is shorter than its slot
     for (int address : {10, 510}) {
         const auto request = rig.requestAt(address);
         QVERIFY(request);
@@ -274,30 +273,67 @@ void TestWriteParameters::commandTexts()
         QCOMPARE(request->values, expected);
         QCOMPARE(rig.imageAt(address, expected.size()), expected);
     }
-    QCOMPARE(rig.requestAt(50)->values, packedText("ok"));
+    QCOMPARE(rig.requestAt(50)->values, writtenText("ok"));
     QCOMPARE(rig.messages, QStringList{WriteMessages::succeeded});
 }
 
-// An empty text is a request of 0 registers: the slot keeps the text written before.
-void TestWriteParameters::emptyTextIsZeroCountRequest()
+void TestWriteParameters::shorterTextEndsInsideItsSlot_data()
 {
+    QTest::addColumn<QString>("box");   // as boxNamed names it
+    QTest::addColumn<int>("address");
+    QTest::addColumn<QString>("older"); // written first
+    QTest::addColumn<QString>("text");  // written over it
+    QTest::addColumn<QVector<qint16>>("registers");
+    QTest::addColumn<QString>("shown"); // after reconnecting
+    QTest::newRow("shorter reply") << "txtAnswer[0]" << 50 << "开开启OK" << "开"
+                                   << QVector<qint16>{qint16(0xBFAA), 0} << "开";
+    QTest::newRow("emptied reply: one zero register")
+        << "txtCAnswer[0]" << 850 << "old reply" << "" << QVector<qint16>{0} << "";
+    QTest::newRow("odd length ends in its pad byte")
+        << "txtCAnswer[1]" << 870 << "older reply" << "abc" << QVector<qint16>{0x6162, 0x6300} << "abc";
+    QTest::newRow("command with password")
+        << "txtClose[2]" << 150 << "关闭所有的门" << "on" << QVector<qint16>{0x3132, 0x2A6F, 0x6E00} << "on";
+    QTest::newRow("alarm text") << "txtTHAlmMsg[3]" << 830 << "温度过低请检查" << "低"
+                                << QVector<qint16>{qint16(0xB5CD), 0} << "低";
+    QTest::newRow("input's alarm text") << "txtDIAlarm" << 522 << "数字通道1报警" << "ab"
+                                        << QVector<qint16>{0x6162, 0} << "ab";
+    QTest::newRow("a text that fills its slot as before") << "txtTHAlmMsg[1]" << 790 << "old" << QString(40, u'x')
+                                                         << QVector<qint16>(20, 0x7878) << QString(20, u'x');
+}
+
+// A shorter text over a longer one ends at a zero byte inside its slot, so the older text's tail
+// no longer reads back behind it; the empty text is one zero register.
+void TestWriteParameters::shorterTextEndsInsideItsSlot()
+{
+    QFETCH(QString, box);
+    QFETCH(int, address);
+    QFETCH(QString, older);
+    QFETCH(QString, text);
+    QFETCH(QVector<qint16>, registers);
+    QFETCH(QString, shown);
     WriteRig rig(analogEdition());
     QVERIFY2(rig.open(), qPrintable(rig.sim.errorText()));
-    rig.form->ui.txtCAnswer[0]->setText("old reply");
+    rig.form->ui.txtMiMa->setText("12");
+    const auto setText = [&](const QString &value) {
+        QWidget *widget = boxNamed(rig.form->ui, box);
+        if (auto *line = qobject_cast<QLineEdit *>(widget))
+            line->setText(value);
+        else
+            qobject_cast<QPlainTextEdit *>(widget)->setPlainText(value);
+    };
+    setText(older);
     rig.click(rig.form->ui.cmdRelayWrite);
-    const QVector<qint16> before = rig.imageAt(850, 20);
-    QCOMPARE(before.mid(0, 5), packedText("old reply"));
-    rig.form->ui.txtCAnswer[0]->clear();
+    setText(text);
 
     rig.click(rig.form->ui.cmdRelayWrite);
 
-    const auto request = rig.requestAt(850);
-    QVERIFY(request);
-    QCOMPARE(request->count, 0);
-    QVERIFY(request->values.isEmpty());
-    QCOMPARE(rig.writes().size(), 2 * 58);
-    QCOMPARE(rig.imageAt(850, 20), before);
+    QCOMPARE(rig.requestAt(address)->values, registers);
     QCOMPARE(rig.messages, (QStringList{WriteMessages::succeeded, WriteMessages::succeeded}));
+    rig.connect(); // disconnect
+    rig.connect();
+    QWidget *widget = boxNamed(rig.form->ui, box);
+    const auto *line = qobject_cast<QLineEdit *>(widget);
+    QCOMPARE(line ? line->text() : qobject_cast<QPlainTextEdit *>(widget)->toPlainText(), shown);
 }
 
 void TestWriteParameters::phoneSlots_data()
@@ -308,8 +344,9 @@ void TestWriteParameters::phoneSlots_data()
     QTest::addColumn<QList<int>>("untouched");
     QTest::newRow("analog") << "analog" << QList<int>{710, 730, 750}
                             << QList<int>{1100, 1120, 1140, 1160, 1180, 1200, 1220} << QList<int>{};
-    QTest::newRow("th") << "th" << QList<int>{260, 280, 300} << QList<int>{}
-                        << QList<int>{320, 340, 360, 380, 400, 420, 440, 460, 710, 1100};
+    QTest::newRow("th: \"a\" after the numbers") << "th" << QList<int>{260, 280, 300}
+                                             << QList<int>{320, 340, 360, 380, 400, 420, 440, 460}
+                                             << QList<int>{710, 1100};
 }
 
 void TestWriteParameters::phoneSlots()

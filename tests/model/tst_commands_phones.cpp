@@ -55,8 +55,9 @@ void TestCommandsPhones::splitCommand_data()
     QTest::newRow("asterisk first: empty password") << "*on" << true << QString() << "on";
     QTest::newRow("asterisk last: empty command") << "pw*" << true << "pw" << QString();
     QTest::newRow("empty") << QString() << false << QString() << QString();
-    QTest::newRow("NULs after the command stay for the caller")
-        << "pw*on" + nul + nul << true << "pw" << "on" + nul + nul;
+    QTest::newRow("the text ends at its first NUL") << "pw*on" + nul + nul << true << "pw" << "on";
+    QTest::newRow("an older text's asterisk after the NUL is not a password")
+        << "on" + nul + "56*old" << false << QString() << "on";
 }
 
 void TestCommandsPhones::splitCommand()
@@ -75,17 +76,17 @@ void TestCommandsPhones::storedCommandSplitsBackAfterARead()
 {
     const QString stored = alarmcfg::commandText("739164", QString::fromUtf8("设备1开"));
     QVector<qint16> slot(10, 0);
-    const QVector<qint16> written = textToRegisters(stored);
+    const QVector<qint16> written = textToRegisters(stored, 10);
     std::copy(written.begin(), written.end(), slot.begin());
     const StoredCommand split = alarmcfg::splitCommand(registersToText(slot));
     QCOMPARE(split.password, QString("739164"));
-    QCOMPARE(untilFirstNul(split.command), QString::fromUtf8("设备1开"));
+    QCOMPARE(split.command, QString::fromUtf8("设备1开"));
 }
 
 void TestCommandsPhones::phoneSlotText()
 {
     QCOMPARE(alarmcfg::phoneSlotText("15800000000"), QString("8615800000000"));
-    QCOMPARE(textToRegisters(emptyPhoneSlotMarker), QVector<qint16>{0x6100});
+    QCOMPARE(textToRegisters(emptyPhoneSlotMarker, 20), QVector<qint16>{0x6100});
 }
 
 void TestCommandsPhones::phoneNumberInSlot_data()

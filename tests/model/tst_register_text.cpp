@@ -32,7 +32,7 @@ private slots:
     void gbkByteLengthCountsChineseTwice();
     void unencodableCharacterBecomesQuestionMark_data();
     void unencodableCharacterBecomesQuestionMark();
-    void textTooLongForAnyRequestThrows();
+    void textLongerThanItsSlotThrows();
     void registersToText_data();
     void registersToText();
     void everyZeroByteIsANul();
@@ -43,25 +43,38 @@ private slots:
 void TestRegisterText::textToRegisters_data()
 {
     QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("slot"); // registers
     QTest::addColumn<QVector<qint16>>("registers");
-    QTest::newRow("empty writes nothing") << QString() << QVector<qint16>{};
-    QTest::newRow("one letter: pad byte") << "a" << QVector<qint16>{0x6100};
+    QTest::newRow("empty: one zero register") << QString() << 20 << QVector<qint16>{0};
+    QTest::newRow("one letter: its pad byte ends it") << "a" << 20 << QVector<qint16>{0x6100};
+    QTest::newRow("even length: one zero register after it") << "ab" << 20 << QVector<qint16>{0x6162, 0};
     QTest::newRow("5 bytes: 3 registers, zero low byte")
-        << "abcde" << QVector<qint16>{0x6162, 0x6364, 0x6500};
+        << "abcde" << 20 << QVector<qint16>{0x6162, 0x6364, 0x6500};
     QTest::newRow("Chinese high half first")
-        << QString::fromUtf8("设备1开") << QVector<qint16>{qint16(0xC9E8), qint16(0xB1B8), 0x31BF, qint16(0xAA00)};
+        << QString::fromUtf8("设备1开") << 20
+        << QVector<qint16>{qint16(0xC9E8), qint16(0xB1B8), 0x31BF, qint16(0xAA00)};
     QTest::newRow("phone slot text: 13 bytes, 7 registers")
-        << "8615800000000"
+        << "8615800000000" << 20
         << QVector<qint16>{0x3836, 0x3135, 0x3830, 0x3030, 0x3030, 0x3030, 0x3000};
     QTest::newRow("NUL characters are zero bytes")
-        << QString("ab") + QChar(0) + "c" << QVector<qint16>{0x6162, 0x0063};
+        << QString("ab") + QChar(0) + "c" << 20 << QVector<qint16>{0x6162, 0x0063, 0};
+    QVector<qint16> x38(19, 0x7878);
+    QTest::newRow("38 bytes: the terminator is the slot's last register")
+        << QString(38, u'x') << 20 << x38 + QVector<qint16>{0};
+    QTest::newRow("39 bytes: 20 registers, the last byte the pad")
+        << QString(39, u'x') << 20 << x38 + QVector<qint16>{0x7800};
+    QTest::newRow("40 bytes fill the slot: no terminator")
+        << QString(40, u'x') << 20 << x38 + QVector<qint16>{0x7878};
+    QTest::newRow("20-byte command before 522: 11 of its 12 registers")
+        << QString(20, u'x') << 12 << QVector<qint16>(10, 0x7878) + QVector<qint16>{0};
 }
 
 void TestRegisterText::textToRegisters()
 {
     QFETCH(QString, text);
+    QFETCH(int, slot);
     QFETCH(QVector<qint16>, registers);
-    QCOMPARE(alarmcfg::textToRegisters(text), registers);
+    QCOMPARE(alarmcfg::textToRegisters(text, slot), registers);
 }
 
 void TestRegisterText::gbkByteLengthCountsChineseTwice_data()
@@ -101,14 +114,16 @@ void TestRegisterText::unencodableCharacterBecomesQuestionMark()
     QVERIFY(!isGbkEncodable(text));
     QVERIFY(isGbkEncodable(QString::fromUtf8("设备1开")));
     QCOMPARE(gbkByteLength(text), 3);
-    QCOMPARE(alarmcfg::textToRegisters(text), registers);
+    QCOMPARE(alarmcfg::textToRegisters(text, 20), registers);
 }
 
-void TestRegisterText::textTooLongForAnyRequestThrows()
+// Nothing a write sends reaches beyond its slot, Chinese characters counted as two bytes.
+void TestRegisterText::textLongerThanItsSlotThrows()
 {
-    QCOMPARE(alarmcfg::textToRegisters(QString(32766, u'x')).size(), 16383);
-    QVERIFY_THROWS_EXCEPTION(std::length_error, alarmcfg::textToRegisters(QString(32767, u'x')));
-    QVERIFY_THROWS_EXCEPTION(std::length_error, alarmcfg::textToRegisters(QString(40000, u'x')));
+    QCOMPARE(alarmcfg::textToRegisters(QString(20, u'一'), 20).size(), 20);
+    QVERIFY_THROWS_EXCEPTION(std::length_error, alarmcfg::textToRegisters(QString(41, u'x'), 20));
+    QVERIFY_THROWS_EXCEPTION(std::length_error, alarmcfg::textToRegisters("x" + QString(20, u'一'), 20));
+    QVERIFY_THROWS_EXCEPTION(std::length_error, alarmcfg::textToRegisters(QString(40000, u'x'), 20000));
 }
 
 void TestRegisterText::registersToText_data()
@@ -117,20 +132,20 @@ void TestRegisterText::registersToText_data()
     QTest::addColumn<QString>("text");
 
     const QString twenty = QString::fromUtf8("设备1开启成功abcdefg"); // 13 + 7 = 20 bytes
-    const QVector<qint16> twentyRegisters = alarmcfg::textToRegisters(twenty);
+    const QVector<qint16> twentyRegisters = alarmcfg::textToRegisters(twenty, 10);
     QTest::newRow("20 bytes read back whole") << twentyRegisters << twenty + nuls(1);
 
     const QString longer = twenty + QString::fromUtf8("更多");
     QTest::newRow("longer text cut to its first 20 bytes")
-        << alarmcfg::textToRegisters(longer).mid(0, 10) << twenty + nuls(1);
+        << alarmcfg::textToRegisters(longer, 20).mid(0, 10) << twenty + nuls(1);
 
     const QVector<qint16> zeros(10, 0);
     QTest::newRow("5 bytes then NULs")
-        << slotAfterWrite(zeros, alarmcfg::textToRegisters("abcde")) << "abcde" + nuls(16);
+        << slotAfterWrite(zeros, alarmcfg::textToRegisters("abcde", 20)) << "abcde" + nuls(16);
 
-    const QVector<qint16> older = slotAfterWrite(zeros, alarmcfg::textToRegisters("ABCDEFGH"));
-    QTest::newRow("2 bytes over an older 8-byte text keep its bytes 3 to 8")
-        << slotAfterWrite(older, alarmcfg::textToRegisters("xy")) << "xyCDEFGH" + nuls(13);
+    const QVector<qint16> older = slotAfterWrite(zeros, alarmcfg::textToRegisters("ABCDEFGH", 20));
+    QTest::newRow("2 bytes over an older 8-byte text end at their zero register")
+        << slotAfterWrite(older, alarmcfg::textToRegisters("xy", 20)) << "xy" + nuls(2) + "EFGH" + nuls(13);
 
     QTest::newRow("only zero bytes") << zeros << nuls(21);
     QTest::newRow("empty reply") << QVector<qint16>{} << nuls(1);

@@ -109,7 +109,7 @@ void TestBadInput::writeInput_data()
     const QString ten = QString("设").repeated(10);  // 20 bytes
     const QString twenty = QString("报").repeated(20); // 40 bytes
     const QString emoji = QString::fromUtf8("\xF0\x9F\x94\xA5");
-    const auto text = packedText;
+    const auto text = [](const QString &written) { return writtenText(written); };
     const auto number = [](int value) { return QVector<qint16>{qint16(value)}; };
     const QString none;
 
@@ -300,7 +300,7 @@ void TestBadInput::emptyChannelSelection()
     QCOMPARE(rig.form->DIAlarmText, before);
     QTest::mouseClick(rig.form->ui.cmdRelayWrite, Qt::LeftButton);
     QCOMPARE(rig.messages, QStringList{WriteMessages::failed});
-    QCOMPARE(writtenAt(rig.port->written, 522), std::optional(packedText(before[0])));
+    QCOMPARE(writtenAt(rig.port->written, 522), std::optional(writtenText(before[0])));
 }
 
 QTEST_MAIN(TestBadInput)

@@ -29,3 +29,13 @@ inline QVector<qint16> packedText(const QString &text)
 {
     return packed(gbkBytes(text));
 }
+
+// What a write stores in a slot of `slotBytes`: the text and, when it is shorter than the slot,
+// the zero byte that ends it.
+inline QVector<qint16> writtenText(const QString &text, int slotBytes = 40)
+{
+    QByteArray bytes = gbkBytes(text);
+    if (bytes.size() < slotBytes)
+        bytes.append('\0');
+    return packed(bytes);
+}

@@ -35,8 +35,8 @@ struct Read {
 inline constexpr Read showDIText{Field::DIAlarmText, 0, {-1, 0}};
 
 // One request of the full write: function 16 (6 for the option word) at `span.address`;
-// `span.count` is the most it may change: 10 registers for commands and relay replies (20 bytes),
-// a text slot's 20, a number block's size.
+// `span.count` is the most it may change: 11 registers for commands and relay replies (20 bytes and
+// the zero register that ends them), a text slot's 20, a number block's size.
 struct Write {
     Field field;
     int index;
@@ -50,8 +50,7 @@ struct Write {
 struct EditionMap {
     std::vector<Read> readBack; // after the probe
     std::vector<Read> onDemand;
-    std::vector<Write> write;   // with every phone slot
-    bool writesEmptyPhoneSlots; // false: only slots with a number in the list are written
+    std::vector<Write> write;   // with every phone slot: "a" for the slots after the numbers
 };
 
 inline constexpr Span statusBlock{0, 7};
@@ -117,18 +116,18 @@ inline std::vector<Write> relayWrites(int relays, double advance)
 {
     std::vector<Write> writes;
     for (int r = 0; r < relays; ++r) {
-        writes.push_back({Field::OpenCommand, r, {10 + 60 * r, 10}, 16, true, true, advance});
-        writes.push_back({Field::CloseCommand, r, {30 + 60 * r, 10}, 16, true, true, advance});
-        writes.push_back({Field::OpenReply, r, {50 + 60 * r, 10}, 16, false, true, advance});
-        writes.push_back({Field::CloseReply, r, {850 + 20 * r, 10}, 16, false, true, advance});
+        writes.push_back({Field::OpenCommand, r, {10 + 60 * r, 11}, 16, true, true, advance});
+        writes.push_back({Field::CloseCommand, r, {30 + 60 * r, 11}, 16, true, true, advance});
+        writes.push_back({Field::OpenReply, r, {50 + 60 * r, 11}, 16, false, true, advance});
+        writes.push_back({Field::CloseReply, r, {850 + 20 * r, 11}, 16, false, true, advance});
     }
     return writes;
 }
 
 inline std::vector<Write> allCommandWrites(double advance)
 {
-    return {{Field::AllCommand, 0, {490, 10}, 16, true, true, advance},
-            {Field::AllCommand, 1, {510, 10}, 16, true, true, advance}};
+    return {{Field::AllCommand, 0, {490, 11}, 16, true, true, advance},
+            {Field::AllCommand, 1, {510, 11}, 16, true, true, advance}};
 }
 
 // Text slots of 20 registers; slot k holds `field` number k.
@@ -166,8 +165,7 @@ inline EditionMap analogMap()
                            slotWrites(Field::DIAlarmText, slotsFrom(522, 4), 1.5),
                            slotWrites(Field::PhoneSlot, phones, 2),
                            slotWrites(Field::AlarmText, slotsFrom(770, 4), 1.5), numberWrites(8, 3),
-                           conversionWrites()}),
-            true};
+                           conversionWrites()})};
 }
 
 inline EditionMap thMap()
@@ -179,8 +177,7 @@ inline EditionMap thMap()
             relayTextReads(4),
             joined<Write>({relayWrites(4, 0), allCommandWrites(0), slotWrites(Field::DIAlarmText, slotsFrom(522, 4), 0),
                            slotWrites(Field::PhoneSlot, phones, 0), slotWrites(Field::AlarmText, slotsFrom(770, 4), 0),
-                           numberWrites(4, 0)}),
-            false};
+                           numberWrites(4, 0)})};
 }
 
 } // namespace detail
