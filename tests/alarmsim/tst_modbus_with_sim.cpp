@@ -388,10 +388,11 @@ private slots:
         }
         QVERIFY2(opened, qPrintable(rig.messages.texts.join('\n')));
         if (what == ServerCase::LineSettings) {
-            // A pseudo-terminal keeps speed and stop bits; it forces 8 data bits and no parity.
-            const QString stty = sttyOf(rig.sim.devicePath());
-            QVERIFY2(stty.contains(telnet ? QStringLiteral("speed 9600 baud") : QStringLiteral("speed 19200 baud")),
-                     qPrintable(stty));
+            // A pseudo-terminal keeps speed and stop bits; it forces 8 data bits and no parity. A raw
+            // connection is open before ser2net has opened the line, so its settings may come later.
+            const QString speed = telnet ? QStringLiteral("speed 9600 baud") : QStringLiteral("speed 19200 baud");
+            QString stty;
+            QTRY_VERIFY2_WITH_TIMEOUT((stty = sttyOf(rig.sim.devicePath())).contains(speed), qPrintable(stty), 3000);
             QVERIFY2(stty.contains(telnet ? QStringLiteral("-cstopb") : QStringLiteral(" cstopb")), qPrintable(stty));
         }
         if (what == ServerCase::ServerKilled) {
