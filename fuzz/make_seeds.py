@@ -123,15 +123,26 @@ def readback_seeds():
 
 
 def telnet_seeds():
-    """A line (speed-1 word, parity, data bits, stop bits) and length-prefixed server chunks."""
+    """A line (speed-1 word, parity, data bits, stop bits), purges awaited (word) and
+    length-prefixed server chunks."""
     line = word(9599) + word(0) + word(3) + word(0)
 
-    def chunks(*parts):
-        return line + b"".join(bytes([len(p)]) + p for p in parts)
+    def chunks(*parts, purges=0):
+        return line + word(purges) + b"".join(bytes([len(p)]) + p for p in parts)
 
     takes = bytes.fromhex("fffd2cfffd00fffb00")
-    replies = bytes.fromhex("fffa2c6500002580fff0fffa2c6608fff0fffa2c6701fff0fffa2c6801fff0")
+    replies = bytes.fromhex("fffa2c6500002580fff0fffa2c6608fff0fffa2c6701fff0fffa2c6801fff0fffa2c6901fff0")
     return {
+        # sredird: four zero bytes after the speed, modem state notices, the mask's answer.
+        "extra_bytes": chunks(takes, bytes.fromhex("fffa2c650000258000000000fff0fffa2c6bbbfff0"),
+                              replies[10:], bytes.fromhex("fffa2c6e00fff0fffa2c7003fff0")),
+        "notices_between_data": chunks(bytes.fromhex("01fffa2c6b10fff002fff1fffa2c6a04fff003"),
+                                       bytes.fromhex("fffa2c"), bytes.fromhex("6a08fffa07fff004")),
+        "unknown_subnegotiations": chunks(bytes.fromhex("fffa1801fff0fffa2c55ffff00fff0fffb2aff"),
+                                          bytes.fromhex("fa2aff00fff005")),
+        "purge_acknowledged": chunks(bytes.fromhex("0102fffa2c7001fff00304"), bytes.fromhex("fffa2c70"),
+                                     bytes.fromhex("03fff005"), purges=1),
+        "hardware_flow": chunks(takes, replies[:-7], bytes.fromhex("fffa2c6903fff0")),
         "confirmed": chunks(takes, replies),
         "confirmed_split": chunks(takes[:4], takes[4:] + replies[:7], replies[7:]),
         "data_with_ff": chunks(bytes.fromhex("0103ffff02"), bytes.fromhex("ff"), bytes.fromhex("ff04")),

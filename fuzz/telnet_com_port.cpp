@@ -1,6 +1,7 @@
-// The Telnet layer of the device-server port on its own: arbitrary server bytes, split at
-// arbitrary points, held against the same bytes fed at once, and data escaped for the wire held
-// against what the layer gives back.
+// The Telnet layer of the device-server port on its own: arbitrary server bytes (notifications,
+// unknown subnegotiations, answers with extra bytes, purge acknowledgements), split at arbitrary
+// points, held against the same bytes fed at once, and data escaped for the wire held against
+// what the layer gives back.
 
 #include "fuzz_input.h"
 
@@ -13,8 +14,8 @@ using telnet_com_port::Session;
 
 constexpr char parities[] = {'n', 'o', 'e'};
 // A server's command gets at most one command of the same length back; the line settings, at
-// most 45 bytes with every value byte escaped, are asked for once.
-constexpr qsizetype longestLineRequest = 64;
+// most 70 bytes with every byte of the speed escaped, are asked for once.
+constexpr qsizetype longestLineRequest = 70;
 
 LineSettings lineFrom(FuzzInput &in)
 {
@@ -43,6 +44,14 @@ void checkAnswer(const QByteArray &answer, qsizetype serverBytes)
     }
 }
 
+// The line's bytes as the port keeps them: an acknowledged purge drops what came before it.
+void keep(QByteArray &kept, const Session::Fed &fed)
+{
+    if (fed.purged)
+        kept.clear();
+    kept += fed.data;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const quint8 *data, std::size_t size)
@@ -53,18 +62,26 @@ extern "C" int LLVMFuzzerTestOneInput(const quint8 *data, std::size_t size)
     Session whole(line);
     split.opening();
     whole.opening();
+    // Purges of stale bytes, each awaiting its acknowledgement.
+    for (int purges = in.below(3); purges > 0; --purges)
+        FUZZ_CHECK(split.purgeReceived() == whole.purgeReceived());
 
     QByteArray all, splitData, splitAnswer;
+    bool splitLineError = false;
     while (!in.empty()) {
         const QByteArray chunk = in.sizedBytes(64);
         const Session::Fed fed = split.feed(chunk);
         all += chunk;
-        splitData += fed.data;
+        keep(splitData, fed);
         splitAnswer += fed.answer;
+        splitLineError = splitLineError || fed.lineError;
         FUZZ_CHECK(!split.lineConfirmed() || split.refusal() == Refusal::None);
     }
     const Session::Fed once = whole.feed(all);
-    FUZZ_CHECK(once.data == splitData && once.answer == splitAnswer);
+    QByteArray wholeData;
+    keep(wholeData, once);
+    FUZZ_CHECK(wholeData == splitData && once.answer == splitAnswer && once.lineError == splitLineError);
+    FUZZ_CHECK(whole.purgeAwaited() == split.purgeAwaited());
     FUZZ_CHECK(once.data.size() <= all.size());
     FUZZ_CHECK(whole.lineConfirmed() == split.lineConfirmed() && whole.refusal() == split.refusal());
     checkAnswer(once.answer, all.size());

@@ -4,8 +4,8 @@
 //     master's reaction (last reply byte to next request) and CPU share while it waits;
 //  3. full read-back and full write of both programs against the 9600 bit/s wire bound, and of
 //     alarmcfg in every delivery mode;
-//     the full read-back of alarmcfg through ser2net, raw and with COM port control, against the
-//     same read-back on the simulator's own line;
+//     the full read-back of alarmcfg through a device server (ser2net raw and with COM port
+//     control, sredird with COM port control) against the same read-back on the simulator's own line;
 //  4. start-up to the window shown, and peak memory, of both programs.
 // Figures that miss their target are marked; the program fails only when a benchmark cannot run.
 
@@ -289,8 +289,8 @@ void addSequences(bench::Table &table)
         addSequenceRun(table, editions.first(), mode);
 }
 
-// The full read-back through ser2net, raw and with COM port control, against the same read-back
-// on the simulator's own line.
+// The full read-back through a device server (ser2net raw and with COM port control, sredird with
+// COM port control) against the same read-back on the simulator's own line.
 void addDeviceServers(bench::Table &table)
 {
     const Edition &edition = editions.first();
@@ -307,10 +307,13 @@ void addDeviceServers(bench::Table &table)
                       QStringLiteral("readback.ms"));
     };
     const Value local = readBack([](const QString &device) { return device; });
-    for (const char *scheme : {"tcp", "rfc2217"}) {
+    using Kind = DeviceServer::Kind;
+    const std::pair<const char *, Kind> servers[] = {{"tcp", Kind::Ser2net}, {"rfc2217", Kind::Ser2net},
+                                                     {"rfc2217", Kind::Sredird}};
+    for (const auto &[scheme, kind] : servers) {
         DeviceServer server;
-        const Value remote = readBack([&](const QString &device) {
-            if (!server.start(device)) {
+        const Value remote = readBack([&, scheme = scheme, kind = kind](const QString &device) {
+            if (!server.start(device, QStringLiteral("9600n81"), kind)) {
                 std::fprintf(stderr, "bench_report: %s\n", qPrintable(server.errorText()));
                 allRan = false;
                 return QString();
@@ -318,7 +321,8 @@ void addDeviceServers(bench::Table &table)
             return server.url(scheme, QLatin1String(scheme) == QLatin1String("tcp") ? server.rawPort
                                                                                      : server.telnetPort);
         });
-        const QString label = edition.program + QStringLiteral(" full read-back through ser2net, %1://, ms").arg(scheme);
+        const QString label = edition.program
+                              + QStringLiteral(" full read-back through %1, %2://, ms").arg(DeviceServer::name(kind), scheme);
         if (!remote || !local) {
             table.addRow({label, QStringLiteral("failed")});
             continue;

@@ -2,11 +2,15 @@
 
 #include <QTcpSocket>
 
+#include <future>
+#include <thread>
 #include <utility>
 
 namespace {
 
 constexpr auto connectLimit = std::chrono::seconds(3);
+// A server that never acknowledges a purge costs each purge this much, then we go on.
+constexpr auto purgeLimit = std::chrono::milliseconds(500);
 constexpr int writeStallMilliseconds = 2000;
 
 [[noreturn]] void fail(const QString &reason, PortFailure failure = PortFailure::Other)
@@ -28,13 +32,14 @@ QString settingName(telnet_com_port::Refusal refusal)
     case Refusal::DataBits: return QStringLiteral("数据位");
     case Refusal::Parity: return QStringLiteral("校验位");
     case Refusal::StopBits: return QStringLiteral("停止位");
+    case Refusal::FlowControl: return QStringLiteral("流控制");
     default: return QStringLiteral("串口控制（RFC 2217）");
     }
 }
 
 } // namespace
 
-NetworkSerialPort::NetworkSerialPort() = default;
+NetworkSerialPort::NetworkSerialPort(HostLookup lookup) : lookup_(std::move(lookup)) {}
 
 NetworkSerialPort::~NetworkSerialPort() = default;
 
@@ -93,22 +98,48 @@ void NetworkSerialPort::open()
     received_.clear();
 }
 
+// The system resolver cannot be cancelled and may wait far beyond the limit, and its answer must
+// not wait on the window's event loop: the lookup runs on a thread of its own, which outlives a
+// connect that gives up on it.
+QList<QHostAddress> NetworkSerialPort::addresses(Clock::time_point deadline) const
+{
+    QHostAddress literal;
+    if (literal.setAddress(address_->host))
+        return {literal};
+    auto promise = std::make_shared<std::promise<QHostInfo>>();
+    std::future<QHostInfo> answer = promise->get_future();
+    std::thread([lookup = lookup_, host = address_->host, promise] { promise->set_value(lookup(host)); }).detach();
+    if (answer.wait_until(deadline) != std::future_status::ready)
+        fail(QStringLiteral("查找设备服务器 %1 的地址超时").arg(address_->host), PortFailure::NotFound);
+    const QHostInfo info = answer.get();
+    if (info.error() == QHostInfo::HostNotFound || (info.error() == QHostInfo::NoError && info.addresses().isEmpty()))
+        fail(QStringLiteral("找不到设备服务器 %1").arg(address_->host), PortFailure::NotFound);
+    if (info.error() != QHostInfo::NoError)
+        fail(QStringLiteral("无法查找设备服务器 %1：%2").arg(address_->host, info.errorString()), PortFailure::NotFound);
+    return info.addresses();
+}
+
+// The addresses in turn, until one takes the connection or the limit is reached.
 void NetworkSerialPort::connectSocket(Clock::time_point deadline)
 {
-    socket_ = std::make_unique<QTcpSocket>();
-    // Each request is one small write that must leave at once.
-    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    socket_->connectToHost(address_->host, address_->port);
-    if (!socket_->waitForConnected(millisecondsUntil(deadline)))
-        failConnecting();
-    socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    const QList<QHostAddress> candidates = addresses(deadline);
+    for (qsizetype i = 0; i < candidates.size(); ++i) {
+        socket_ = std::make_unique<QTcpSocket>();
+        // Each request is one small write that must leave at once.
+        socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        socket_->connectToHost(candidates[i], address_->port);
+        if (socket_->waitForConnected(millisecondsUntil(deadline))) {
+            socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+            return;
+        }
+        if (socket_->error() != QAbstractSocket::ConnectionRefusedError || i + 1 == candidates.size())
+            failConnecting();
+    }
 }
 
 void NetworkSerialPort::failConnecting()
 {
     switch (socket_->error()) {
-    case QAbstractSocket::HostNotFoundError:
-        fail(QStringLiteral("找不到设备服务器 %1").arg(address_->host), PortFailure::NotFound);
     case QAbstractSocket::ConnectionRefusedError:
         fail(QStringLiteral("设备服务器 %1 拒绝连接").arg(where()), PortFailure::NotFound);
     case QAbstractSocket::SocketTimeoutError:
@@ -133,6 +164,16 @@ void NetworkSerialPort::setLine(Clock::time_point deadline)
                  PortFailure::SettingsRefused);
         receive(millisecondsUntil(deadline));
     }
+    awaitPurge(std::min(deadline, Clock::now() + purgeLimit));
+}
+
+// Waits for the acknowledgement of the purges sent, until `deadline`; a server that never sends
+// one is let be.
+void NetworkSerialPort::awaitPurge(Clock::time_point deadline)
+{
+    while (session_->purgeAwaited() && millisecondsUntil(deadline) > 0)
+        receive(millisecondsUntil(deadline));
+    session_->forgetPurges();
 }
 
 void NetworkSerialPort::close()
@@ -143,6 +184,7 @@ void NetworkSerialPort::close()
     socket_.reset();
     session_.reset();
     received_.clear();
+    lastEvent_ = CommEvent::None;
 }
 
 void NetworkSerialPort::requireOpen() const
@@ -189,6 +231,10 @@ void NetworkSerialPort::receive(int waitMilliseconds)
         telnet_com_port::Session::Fed fed = session_->feed(wire);
         if (!fed.answer.isEmpty())
             send(fed.answer);
+        if (fed.purged)
+            received_.clear();
+        if (fed.lineError)
+            lastEvent_ = CommEvent::ReceiveParityError;
         data = std::move(fed.data);
     }
     const qsizetype room = std::max<qsizetype>(0, inputCapacity_ - received_.size());
@@ -199,14 +245,18 @@ void NetworkSerialPort::discardInput()
 {
     if (!isOpen()) {
         received_.clear();
+        lastEvent_ = CommEvent::None;
         return;
     }
     receive(0);
     // Stale bytes here mean the server may hold more of them. Purging before every request would
     // cost each request the server's acknowledgement, which delays its reply behind it.
-    if (session_ && !received_.isEmpty())
-        send(telnet_com_port::Session::purgeReceived());
+    if (session_ && !received_.isEmpty()) {
+        send(session_->purgeReceived());
+        awaitPurge(Clock::now() + purgeLimit);
+    }
     received_.clear();
+    lastEvent_ = CommEvent::None;
 }
 
 int NetworkSerialPort::bytesWaiting()
@@ -224,7 +274,7 @@ QByteArray NetworkSerialPort::takeAll()
 
 CommEvent NetworkSerialPort::lastEvent() const
 {
-    return CommEvent::None;
+    return lastEvent_;
 }
 
 void NetworkSerialPort::waitForInput(Clock::time_point deadline)

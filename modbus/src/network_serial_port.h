@@ -5,8 +5,10 @@
 #include "modbus/serial_port.h"
 #include "telnet_com_port.h"
 
+#include <QHostInfo>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -18,7 +20,11 @@ class QTcpSocket;
 // dispatching events, as on a local port. Failures say why in Chinese, naming HOST:PORT.
 class NetworkSerialPort : public SerialPort {
 public:
-    NetworkSerialPort();
+    // Finds a host's addresses, blocking; it runs on a thread of its own, so a resolver that
+    // never answers costs the connect no more than its limit.
+    using HostLookup = std::function<QHostInfo(const QString &host)>;
+
+    explicit NetworkSerialPort(HostLookup lookup = &QHostInfo::fromName);
     ~NetworkSerialPort() override;
     NetworkSerialPort(const NetworkSerialPort &) = delete;
     NetworkSerialPort &operator=(const NetworkSerialPort &) = delete;
@@ -39,18 +45,22 @@ public:
 
 private:
     QString where() const;
+    QList<QHostAddress> addresses(Clock::time_point deadline) const;
     void connectSocket(Clock::time_point deadline);
     void setLine(Clock::time_point deadline);
+    void awaitPurge(Clock::time_point deadline);
     void send(const QByteArray &wire);
     void receive(int waitMilliseconds);
     void requireOpen() const;
     [[noreturn]] void failLost();
     [[noreturn]] void failConnecting();
 
+    HostLookup lookup_;
     std::optional<DeviceServerAddress> address_;
     LineSettings settings_;
     int inputCapacity_ = 1024;
     std::unique_ptr<QTcpSocket> socket_;
     std::optional<telnet_com_port::Session> session_;
     QByteArray received_;
+    CommEvent lastEvent_ = CommEvent::None;
 };

@@ -1,5 +1,7 @@
 #include "telnet_com_port.h"
 
+#include <algorithm>
+#include <functional>
 #include <utility>
 
 namespace telnet_com_port {
@@ -10,9 +12,15 @@ constexpr quint8 iac = 255, dont = 254, doVerb = 253, wont = 252, will = 251, sb
 constexpr quint8 binaryOption = 0, suppressGoAhead = 3, comPortOption = 44;
 
 // Client commands of the COM port option; the server answers each with the command plus 100.
-constexpr quint8 setBaudRate = 1, setDataSize = 2, setParity = 3, setStopSize = 4, purgeData = 12;
+constexpr quint8 setBaudRate = 1, setDataSize = 2, setParity = 3, setStopSize = 4, setControl = 5,
+                 setLineStateMask = 10, purgeData = 12;
 constexpr quint8 serverReply = 100;
+// The server's own notice of the line's state.
+constexpr quint8 notifyLineState = 106;
 constexpr quint8 purgeReceiveBuffer = 1, purgeBothBuffers = 3;
+// SET-CONTROL values: the outbound (or both ways) flow control, and the modem lines.
+constexpr quint8 noFlowControl = 1, hardwareFlowControl = 3, dtrOn = 8, rtsOn = 11;
+constexpr quint8 parityErrorBit = 0x04, framingErrorBit = 0x08;
 
 // Anything longer than the longest reply we read is kept only in part.
 constexpr qsizetype longestSubnegotiation = 16;
@@ -75,18 +83,27 @@ QByteArray Session::opening()
     return verb(will, comPortOption) + verb(will, binaryOption) + verb(doVerb, binaryOption);
 }
 
-QByteArray Session::lineSettingsRequest() const
+// The line as a local port sets it: no flow control, DTR and RTS raised (some RS-485 converters
+// draw power from them), parity and framing errors reported.
+QByteArray Session::lineSettingsRequest()
 {
     const quint32 speed = quint32(line_.speed);
     const char speedBytes[] = {char(speed >> 24), char(speed >> 16), char(speed >> 8), char(speed)};
     const char dataBits = char(line_.dataBits);
     const char parity = char(parityCode(line_.parity));
     const char stopBits = char(line_.stopBits);
+    const char noFlow = char(noFlowControl), dtr = char(dtrOn), rts = char(rtsOn);
+    const char lineErrors = char(parityErrorBit | framingErrorBit);
     const char both = char(purgeBothBuffers);
+    ++purgesAwaited_;
     return comPortCommand(setBaudRate, QByteArrayView(speedBytes, 4))
            + comPortCommand(setDataSize, QByteArrayView(&dataBits, 1))
            + comPortCommand(setParity, QByteArrayView(&parity, 1))
            + comPortCommand(setStopSize, QByteArrayView(&stopBits, 1))
+           + comPortCommand(setControl, QByteArrayView(&noFlow, 1))
+           + comPortCommand(setControl, QByteArrayView(&dtr, 1))
+           + comPortCommand(setControl, QByteArrayView(&rts, 1))
+           + comPortCommand(setLineStateMask, QByteArrayView(&lineErrors, 1))
            + comPortCommand(purgeData, QByteArrayView(&both, 1));
 }
 
@@ -136,7 +153,7 @@ void Session::take(quint8 byte, Fed &fed)
             state_ = State::Sub;
             break;
         }
-        subnegotiation();
+        subnegotiation(fed);
         state_ = State::Data;
         // A server that forgot IAC SE: the subnegotiation ends and the byte is a command.
         if (byte != se) {
@@ -216,15 +233,17 @@ void Session::onDont(quint8 option, QByteArray &answer)
         refuse(Refusal::ComPortOption);
 }
 
-void Session::subnegotiation()
+// Only the value's first bytes count: some servers send more after it (sredird four zero bytes
+// after the speed).
+void Session::subnegotiation(Fed &fed)
 {
     if (sub_.size() < 3 || quint8(sub_[0]) != comPortOption)
         return;
     const QByteArrayView value = QByteArrayView(sub_).sliced(2);
     switch (quint8(sub_[1])) {
     case serverReply + setBaudRate:
-        if (value.size() == 4)
-            confirm(0, quint32(line_.speed), bigEndian(value), Refusal::Speed);
+        if (value.size() >= 4)
+            confirm(0, quint32(line_.speed), bigEndian(value.first(4)), Refusal::Speed);
         break;
     case serverReply + setDataSize:
         confirm(1, quint32(line_.dataBits), quint8(value[0]), Refusal::DataBits);
@@ -235,8 +254,29 @@ void Session::subnegotiation()
     case serverReply + setStopSize:
         confirm(3, quint32(line_.stopBits), quint8(value[0]), Refusal::StopBits);
         break;
-    default: break; // purge acknowledgements, line and modem state notifications
+    case serverReply + setControl:
+        // Answers to DTR and RTS are not checked: a line without modem lines (a pseudo-terminal)
+        // refuses them and carries data all the same. Some servers answer those with the flow
+        // control in effect, which is as good as the answer to the flow control itself.
+        if (quint8(value[0]) >= noFlowControl && quint8(value[0]) <= hardwareFlowControl)
+            confirm(4, noFlowControl, quint8(value[0]), Refusal::FlowControl);
+        break;
+    case notifyLineState:
+        fed.lineError = fed.lineError || (quint8(value[0]) & (parityErrorBit | framingErrorBit)) != 0;
+        break;
+    case serverReply + purgeData: acknowledgePurge(fed); break;
+    default: break; // modem state notifications, the line-state mask's answer, anything unknown
     }
+}
+
+// What the server sent before it carried out the purge was read from the line before it.
+void Session::acknowledgePurge(Fed &fed)
+{
+    if (purgesAwaited_ == 0)
+        return;
+    --purgesAwaited_;
+    fed.data.clear();
+    fed.purged = true;
 }
 
 void Session::confirm(int index, quint32 asked, quint32 got, Refusal refusal)
@@ -255,7 +295,7 @@ void Session::refuse(Refusal refusal)
 
 bool Session::lineConfirmed() const
 {
-    return refusal_ == Refusal::None && confirmed_[0] && confirmed_[1] && confirmed_[2] && confirmed_[3];
+    return refusal_ == Refusal::None && std::all_of(confirmed_.begin(), confirmed_.end(), std::identity());
 }
 
 QByteArray Session::escaped(QByteArrayView data)
@@ -269,6 +309,7 @@ QByteArray Session::escaped(QByteArrayView data)
 
 QByteArray Session::purgeReceived()
 {
+    ++purgesAwaited_;
     const char receive = char(purgeReceiveBuffer);
     return comPortCommand(purgeData, QByteArrayView(&receive, 1));
 }

@@ -3,15 +3,19 @@
 #include "device_server.h"
 #include "message_recorder.h"
 #include "modbus/modbus.h"
+#include "network_serial_port.h"
 #include "simulator.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QSemaphore>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QThread>
 
-#include <optional>
+#include <memory>
+
 #include <thread>
 
 namespace {
@@ -69,40 +73,82 @@ private:
 enum class Request { Read, WriteSingle, WriteBlock };
 
 // What happens to a connection through a device server.
-enum class ServerCase { ReadAndWrite, LineSettings, ServerKilled, ClosedPort, UnknownHost, NoTelnet, SpeedRefused };
+enum class ServerCase { ReadAndWrite, LineSettings, ServerKilled, ClosedPort, UnknownHost, NoTelnet };
 
-// A Telnet server on 127.0.0.1 that takes the COM port option but sets 19200 bit/s whatever it
-// is asked, for one connection.
-class SpeedRefusingServer {
+// What the client sends and the server answers, for one connection.
+struct Step {
+    QByteArray awaited;          // the client's bytes that start the step (after the previous ones)
+    QList<QByteArray> segments;  // sent one TCP segment each
+    int delayMilliseconds = 0;   // before the first segment
+};
+
+// An RFC 2217 server on 127.0.0.1 playing a script for one connection, for what the packaged
+// servers do not show. It stands in for the controller as well: a request is one awaited step.
+class ScriptedServer {
 public:
-    SpeedRefusingServer()
+    explicit ScriptedServer(const QList<Step> &script)
     {
         QTcpServer probe;
         probe.listen(QHostAddress::LocalHost);
         port = probe.serverPort();
         probe.close();
-        thread = std::thread([this] {
-            QTcpServer server;
-            if (!server.listen(QHostAddress::LocalHost, port))
-                return;
-            listening.release();
-            if (!server.waitForNewConnection(5000))
-                return;
-            QTcpSocket *client = server.nextPendingConnection();
-            client->write(QByteArray::fromHex("fffd2c" "fffa2c6500004b00fff0"));
-            client->waitForBytesWritten(1000);
-            client->waitForDisconnected(5000);
-        });
+        thread = std::thread([this, script] { play(script); });
         listening.tryAcquire(1, 5000);
     }
-    ~SpeedRefusingServer() { thread.join(); }
+    ~ScriptedServer() { thread.join(); }
 
     quint16 port = 0;
 
 private:
+    void play(const QList<Step> &script)
+    {
+        QTcpServer server;
+        if (!server.listen(QHostAddress::LocalHost, port))
+            return;
+        listening.release();
+        if (!server.waitForNewConnection(5000))
+            return;
+        QTcpSocket *client = server.nextPendingConnection();
+        client->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        QByteArray received;
+        qsizetype from = 0;
+        for (const Step &step : script) {
+            while (received.indexOf(step.awaited, from) < 0) {
+                if (!client->waitForReadyRead(5000))
+                    return;
+                received += client->readAll();
+            }
+            from = received.indexOf(step.awaited, from) + step.awaited.size();
+            QThread::msleep(step.delayMilliseconds);
+            for (const QByteArray &segment : step.segments) {
+                client->write(segment);
+                client->waitForBytesWritten(1000);
+                QThread::msleep(2);
+            }
+        }
+        client->waitForDisconnected(5000);
+    }
+
     QSemaphore listening;
     std::thread thread;
 };
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+
+// The status block 2500, 1200, 0, 0, 5, 0, 0x21 from slave 1.
+const QByteArray statusReply = hex("01030e09c404b000000000000500000021428c");
+
+// One segment per byte.
+QList<QByteArray> bytewise(const QByteArray &bytes)
+{
+    QList<QByteArray> segments;
+    for (const char byte : bytes)
+        segments << QByteArray(1, byte);
+    return segments;
+}
 
 // The settings of a terminal as stty shows them.
 QString sttyOf(const QString &device)
@@ -310,7 +356,6 @@ private slots:
                                                     << "找不到设备服务器 no-such-server.invalid";
         }
         QTest::newRow("rfc2217 on a raw port") << "rfc2217" << ServerCase::NoTelnet << "没有应答串口设置";
-        QTest::newRow("rfc2217 speed refused") << "rfc2217" << ServerCase::SpeedRefused << "不接受串口设置：波特率";
     }
     void deviceServers()
     {
@@ -330,9 +375,6 @@ private slots:
             address = server.url(qPrintable(scheme), DeviceServer::freePort());
         if (what == ServerCase::UnknownHost)
             address = scheme + QStringLiteral("://no-such-server.invalid:4001");
-        std::optional<SpeedRefusingServer> refusing;
-        if (what == ServerCase::SpeedRefused)
-            address = server.url("rfc2217", refusing.emplace().port);
         rig.component.setDevicePath(address);
         const bool opened = rig.component.OpenPort();
 
@@ -346,10 +388,11 @@ private slots:
         }
         QVERIFY2(opened, qPrintable(rig.messages.texts.join('\n')));
         if (what == ServerCase::LineSettings) {
-            // A pseudo-terminal keeps speed and stop bits; it forces 8 data bits and no parity.
-            const QString stty = sttyOf(rig.sim.devicePath());
-            QVERIFY2(stty.contains(telnet ? QStringLiteral("speed 9600 baud") : QStringLiteral("speed 19200 baud")),
-                     qPrintable(stty));
+            // A pseudo-terminal keeps speed and stop bits; it forces 8 data bits and no parity. A raw
+            // connection is open before ser2net has opened the line, so its settings may come later.
+            const QString speed = telnet ? QStringLiteral("speed 9600 baud") : QStringLiteral("speed 19200 baud");
+            QString stty;
+            QTRY_VERIFY2_WITH_TIMEOUT((stty = sttyOf(rig.sim.devicePath())).contains(speed), qPrintable(stty), 3000);
             QVERIFY2(stty.contains(telnet ? QStringLiteral("-cstopb") : QStringLiteral(" cstopb")), qPrintable(stty));
         }
         if (what == ServerCase::ServerKilled) {
@@ -380,6 +423,118 @@ private slots:
         QCOMPARE(requests[0].request, QStringLiteral("01 10 03 F2 00 04 08 FF FF 00 FF FF 00 0D FF 29 A4"));
         QCOMPARE(requests[2].request, QStringLiteral("01 03 00 00 00 07 04 08"));
         QVERIFY(rig.messages.texts.isEmpty());
+    }
+
+    // RFC 2217 servers as they are in the field, played by the scripted server: each opens the
+    // line (or is refused, naming the setting), then answers one read of the status block.
+    void scriptedServers_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("answers"); // to the settings, after the given delay
+        QTest::addColumn<int>("answerDelay");
+        QTest::addColumn<bool>("stale");                    // stale bytes reach the client before the request
+        QTest::addColumn<QList<QByteArray>>("purgeAnswer"); // to the purge of the stale bytes
+        QTest::addColumn<QList<QByteArray>>("reply");       // to the request
+        QTest::addColumn<QString>("outcome");               // the event, or the reason the port was refused
+
+        const QByteArray line = hex("fffa2c6608fff0fffa2c6701fff0fffa2c6801fff0");
+        const QByteArray speed = hex("fffa2c6500002580fff0");
+        const QByteArray noFlow = hex("fffa2c6901fff0");
+        const QByteArray purged = hex("fffa2c7003fff0");
+        const QByteArray answers = speed + line + noFlow + purged;
+        const QList<QByteArray> reply{statusReply};
+        const QString read = QStringLiteral("FC03 1002 1001");
+
+        QTest::newRow("as asked") << QList{answers} << 0 << false << QList<QByteArray>() << reply << read;
+        QTest::newRow("speed answer with four more bytes (sredird)")
+            << QList{hex("fffa2c650000258000000000fff0") + line + noFlow + purged} << 0 << false
+            << QList<QByteArray>() << reply << read;
+        QTest::newRow("answers late") << QList{answers} << 2000 << false << QList<QByteArray>() << reply << read;
+        QTest::newRow("one byte per segment") << bytewise(answers) << 0 << false << QList<QByteArray>()
+                                              << bytewise(statusReply) << read;
+        QTest::newRow("DTR and RTS refused, notices, unknown options")
+            << QList{hex("fffa2c6bbbfff0fffb18fffa1801fff0") + answers + hex("fffa2c6909fff0fff1fffa2c690cfff0")} << 0
+            << false << QList<QByteArray>() << reply << read;
+        QTest::newRow("notices, NOP and unknown options between reply bytes")
+            << QList{answers} << 0 << false << QList<QByteArray>()
+            << QList{statusReply.first(3), hex("fffa2c6b30fff0"), statusReply.sliced(3, 5), hex("fff1fffb18fffa2c5501fff0"),
+                     statusReply.sliced(8, 1), hex("fffa2c6a60fff0fffa1801fff0"), statusReply.sliced(9)}
+            << read;
+        QTest::newRow("purge never acknowledged")
+            << QList{answers} << 0 << true << QList<QByteArray>() << reply << read;
+        QTest::newRow("stale bytes still coming before the purge is acknowledged")
+            << QList{answers} << 0 << true << QList{hex("0103"), hex("0e09c4"), hex("fffa2c7001fff0")} << reply << read;
+        QTest::newRow("parity error during the reply")
+            << QList{answers} << 0 << false << QList<QByteArray>()
+            << QList{statusReply.first(5), hex("fffa2c6a04fff0"), statusReply.sliced(5)} << QStringLiteral("Error 1002 1004");
+        QTest::newRow("server preset to hardware flow control")
+            << QList{speed + line + hex("fffa2c6903fff0") + purged} << 0 << false << QList<QByteArray>() << reply
+            << QStringLiteral("不接受串口设置：流控制");
+        QTest::newRow("other speed set") << QList{hex("fffa2c6500004b00fff0") + line + noFlow + purged} << 0 << false
+                                         << QList<QByteArray>() << reply << QStringLiteral("不接受串口设置：波特率");
+    }
+    void scriptedServers()
+    {
+        QFETCH(QList<QByteArray>, answers);
+        QFETCH(int, answerDelay);
+        QFETCH(bool, stale);
+        QFETCH(QList<QByteArray>, purgeAnswer);
+        QFETCH(QList<QByteArray>, reply);
+        QFETCH(QString, outcome);
+        const QByteArray request = hex("0103000000070408");
+        QList<Step> script{{hex("fffb2c"), {hex("fffd2c")}}, {hex("fffa2c0c03fff0"), answers, answerDelay}};
+        if (stale)
+            script << Step{{}, {hex("4142")}, 300} << Step{hex("fffa2c0c01fff0"), purgeAnswer};
+        script << Step{request, reply};
+        ScriptedServer server(script);
+        Rig rig({}, Rig::Line::DeviceServer);
+        QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
+        rig.component.setDevicePath(QStringLiteral("rfc2217://127.0.0.1:%1").arg(server.port));
+
+        const bool opened = rig.component.OpenPort();
+        if (!outcome.startsWith(QStringLiteral("FC03")) && !outcome.startsWith(QStringLiteral("Error"))) {
+            QVERIFY(!opened);
+            QCOMPARE(rig.messages.texts.size(), 1);
+            QVERIFY2(rig.messages.texts[0].contains(outcome), qPrintable(rig.messages.texts[0]));
+            return;
+        }
+        QVERIFY2(opened, qPrintable(rig.messages.texts.join('\n')));
+        if (stale)
+            QThread::msleep(600); // the stale bytes are there before the request
+        rig.component.FC03_ReadHoldingRegister_4X(1, 0, 7);
+        QCOMPARE(rig.outcomes.size(), 1);
+        QStringList got{rig.outcomes[0].event};
+        for (const int arg : rig.outcomes[0].args.first(2))
+            got << QString::number(arg);
+        QCOMPARE(got.join(' '), outcome);
+        if (outcome.startsWith(QStringLiteral("FC03")))
+            QCOMPARE(rig.outcomes[0].data, (QVector<qint16>{2500, 1200, 0, 0, 5, 0, 0x21, 0}));
+        QVERIFY(rig.messages.texts.isEmpty());
+    }
+
+    // A name lookup that never answers (an unreachable DNS server) ends the connect within its
+    // limit, saying why, instead of holding the window for as long as the system resolver waits.
+    void nameLookupWithoutAnswer()
+    {
+        auto answer = std::make_shared<QSemaphore>();
+        NetworkSerialPort port([answer](const QString &) {
+            answer->acquire(); // until the test has its result
+            return QHostInfo();
+        });
+        port.setSettings(QStringLiteral("9600,n,8,1"));
+        port.setDevicePath(QStringLiteral("rfc2217://slow-dns.example:4001"));
+        QElapsedTimer took;
+        took.start();
+        QString reason;
+        try {
+            port.open();
+        } catch (const SerialPortError &e) {
+            reason = QString::fromUtf8(e.what());
+        }
+        const qint64 milliseconds = took.elapsed();
+        answer->release();
+        QCOMPARE(reason, QStringLiteral("查找设备服务器 slow-dns.example 的地址超时"));
+        QVERIFY2(milliseconds < 4000, qPrintable(QString::number(milliseconds)));
+        QVERIFY(!port.isOpen());
     }
 
     void vanishedControllerEndsTheRequest()

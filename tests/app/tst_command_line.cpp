@@ -361,17 +361,23 @@ void TestCommandLine::deviceServerCarriesTheSameRequests_data()
 {
     QTest::addColumn<QString>("edition");
     QTest::addColumn<QString>("scheme");
+    QTest::addColumn<DeviceServer::Kind>("server");
+    using Kind = DeviceServer::Kind;
+    const std::pair<const char *, Kind> servers[] = {
+        {"tcp", Kind::Ser2net}, {"rfc2217", Kind::Ser2net}, {"rfc2217", Kind::PySerial}, {"rfc2217", Kind::Sredird}};
     for (const char *edition : {"analog", "th"})
-        for (const char *scheme : {"tcp", "rfc2217"})
-            QTest::addRow("%s %s", edition, scheme) << edition << scheme;
+        for (const auto &[scheme, server] : servers)
+            QTest::addRow("%s %s %s", edition, scheme, qPrintable(DeviceServer::name(server)))
+                << edition << scheme << server;
 }
 
-// The connect read-back and the full write through ser2net put the same bytes on the line as
-// on a local port, and the read-back saves the same file.
+// The connect read-back and the full write through each device server put the same bytes on the
+// line as on a local port, and the read-back saves the same file.
 void TestCommandLine::deviceServerCarriesTheSameRequests()
 {
     QFETCH(QString, edition);
     QFETCH(QString, scheme);
+    QFETCH(DeviceServer::Kind, server);
     QTemporaryDir dir;
     // The read-back into `file`, then the example written; standard error of a failure.
     const auto readAndWrite = [&](const QString &port, const QString &file) {
@@ -384,10 +390,10 @@ void TestCommandLine::deviceServerCarriesTheSameRequests()
     local.setPortNumber(5);
     QVERIFY2(local.start(simulatorArguments(edition, {"--static"})), qPrintable(local.errorText()));
     QVERIFY2(remote.start(simulatorArguments(edition, {"--static"})), qPrintable(remote.errorText()));
-    DeviceServer server;
-    if (!server.start(remote.devicePath()))
-        QFAIL(qPrintable(server.errorText()));
-    const QString port = server.url(qPrintable(scheme), scheme == "tcp" ? server.rawPort : server.telnetPort);
+    DeviceServer served;
+    if (!served.start(remote.devicePath(), QStringLiteral("9600n81"), server))
+        QFAIL(qPrintable(served.errorText()));
+    const QString port = served.url(qPrintable(scheme), scheme == "tcp" ? served.rawPort : served.telnetPort);
 
     const QString localFailure = readAndWrite("COM5", dir.filePath("local.json"));
     QVERIFY2(localFailure.isEmpty(), qPrintable(localFailure));

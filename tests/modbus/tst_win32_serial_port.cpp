@@ -15,7 +15,7 @@
 // Runs on Windows, or under Wine with scripts/windows: COM7 is alarmsim (started with
 // "--baud 9600 --fault silent --at 100"), COM8 and COM12 a device that is no serial port, COM99
 // absent; ALARMCFG_TEST_SERVER_TCP and ALARMCFG_TEST_SERVER_RFC2217 name another alarmsim behind
-// ser2net.
+// ser2net, ALARMCFG_TEST_SERVER_SREDIRD one behind sredird.
 
 namespace {
 
@@ -171,6 +171,7 @@ private slots:
         QTest::newRow("silent controller times out") << silentAddress << 1 << 1000 << "";
         QTest::newRow("120 registers through a raw device server") << 200 << 120 << 0 << "ALARMCFG_TEST_SERVER_TCP";
         QTest::newRow("120 registers through an RFC 2217 server") << 200 << 120 << 0 << "ALARMCFG_TEST_SERVER_RFC2217";
+        QTest::newRow("120 registers through sredird") << 200 << 120 << 0 << "ALARMCFG_TEST_SERVER_SREDIRD";
     }
     // The wait sleeps in the kernel: a spinning wait would use about as much processor time as
     // the wall clock shows.
@@ -181,7 +182,7 @@ private slots:
         QFETCH(int, error);
         QFETCH(QString, server);
         if (!server.isEmpty() && qEnvironmentVariableIsEmpty(qPrintable(server)))
-            QFAIL(qPrintable(server + " is not set: scripts/windows starts ser2net and sets it"));
+            QFAIL(qPrintable(server + " is not set: scripts/windows starts the device servers and sets it"));
         Connected c(server);
         QVERIFY2(c.component.OpenPort(), qPrintable(c.messages.texts.join('\n')));
         QElapsedTimer clock;

@@ -1,37 +1,53 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QMetaType>
 #include <QProcess>
 #include <QString>
 #include <QTcpServer>
 #include <QThread>
 
-// ser2net in front of a serial device on 127.0.0.1, one raw and one Telnet (COM port control)
-// port, started through tests/device_server/ser2net-rig (path given by SER2NET_RIG).
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#include <unistd.h>
+#endif
+
+// A device server in front of a serial device on 127.0.0.1, started through
+// tests/device_server/device-server-rig (path given by DEVICE_SERVER_RIG): ser2net with one raw and
+// one Telnet (COM port control) port, or pySerial's example RFC 2217 server or sredird with the
+// Telnet port only.
 class DeviceServer {
 public:
+    enum class Kind { Ser2net, PySerial, Sredird };
+
     ~DeviceServer() { kill(); }
 
-    // False with errorText() when ser2net is missing or does not listen within 5 s.
-    bool start(const QString &device, const QString &settings = QStringLiteral("9600n81"))
+    // False with errorText() when the server is missing or does not listen within 5 s.
+    // `settings` (ser2net's form) are ser2net's; the others take the client's.
+    bool start(const QString &device, const QString &settings = QStringLiteral("9600n81"), Kind kind = Kind::Ser2net)
     {
-        rawPort = freePort();
+        rawPort = kind == Kind::Ser2net ? freePort() : 0;
         telnetPort = freePort();
+#ifdef Q_OS_UNIX
+        // A group of its own: sredird's connections are children of the rig's socat.
+        process.setChildProcessModifier([] { ::setpgid(0, 0); });
+#endif
         process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(QStringLiteral(SER2NET_RIG),
-                      {QStringLiteral("%1:%2:%3:%4").arg(device).arg(rawPort).arg(telnetPort).arg(settings)});
+        process.start(QStringLiteral(DEVICE_SERVER_RIG),
+                      {QStringLiteral("--server"), name(kind),
+                       QStringLiteral("%1:%2:%3:%4").arg(device).arg(rawPort).arg(telnetPort).arg(settings)});
         QElapsedTimer waited;
         waited.start();
         while (waited.elapsed() < 5000) {
             if (process.state() == QProcess::NotRunning) {
-                error = QStringLiteral("ser2net-rig ended: ") + QString::fromLocal8Bit(process.readAll());
+                error = QStringLiteral("device-server-rig ended: ") + QString::fromLocal8Bit(process.readAll());
                 return false;
             }
-            if (listens(rawPort) && listens(telnetPort))
+            if ((rawPort == 0 || listens(rawPort)) && listens(telnetPort))
                 return true;
             QThread::msleep(50);
         }
-        error = QStringLiteral("ser2net does not listen on 127.0.0.1:%1").arg(rawPort);
+        error = QStringLiteral("%1 does not listen on 127.0.0.1:%2").arg(name(kind)).arg(telnetPort);
         return false;
     }
 
@@ -40,6 +56,9 @@ public:
     {
         if (process.state() == QProcess::NotRunning)
             return;
+#ifdef Q_OS_UNIX
+        ::kill(-pid_t(process.processId()), SIGKILL);
+#endif
         process.kill();
         process.waitForFinished(3000);
     }
@@ -58,11 +77,20 @@ public:
         return server.serverPort();
     }
 
+    static QString name(Kind kind)
+    {
+        switch (kind) {
+        case Kind::PySerial: return QStringLiteral("pyserial");
+        case Kind::Sredird: return QStringLiteral("sredird");
+        default: return QStringLiteral("ser2net");
+        }
+    }
+
     quint16 rawPort = 0;
     quint16 telnetPort = 0;
 
 private:
-    // Whether the port is taken, found without connecting: a connection would make ser2net open
+    // Whether the port is taken, found without connecting: a connection would make the server open
     // the device and close it again just before the test's own connection.
     static bool listens(quint16 port)
     {
@@ -73,3 +101,5 @@ private:
     QProcess process;
     QString error;
 };
+
+Q_DECLARE_METATYPE(DeviceServer::Kind)
