@@ -3,6 +3,7 @@
 #include "app/config_file.h"
 #include "app/config_menu.h"
 #include "app/json_path.h"
+#include "connection/config_view.h"
 #include "editing/write_parameters.h"
 #include "edition_named.h"
 #include "form_rig.h"
@@ -312,7 +313,9 @@ void TestConfigFile::differences()
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(jsonText(withChanges(fileOf(*rig->form), changes))) > 0);
     file.close();
     QStringList reported;
-    for (const ConfigDifference &difference : differencesFromFile(*rig->form, path))
+    const Edition &ofRig = rig->form->edition();
+    const auto differences = configDifferences(ofRig, comparedConfiguration(ofRig, path), collectConfig(*rig->form).config);
+    for (const ConfigDifference &difference : differences)
         reported << differenceLine(difference);
     QCOMPARE(reported.size(), lines.size());
     for (int i = 0; i < lines.size(); ++i) {
@@ -453,8 +456,9 @@ void TestConfigFile::backupHoldsWhatConnectReads_data()
     examplesOpen_data();
 }
 
-// A backup leaves out the all-on and all-off commands, which connecting does not read; opening it
-// restores every other value and leaves those two boxes as they are.
+// A backup holds what connecting read and the all-on and all-off commands read for it. A command
+// not read is left out: opening the file leaves its box as it is, as for a backup from before
+// the commands were kept.
 void TestConfigFile::backupHoldsWhatConnectReads()
 {
     QFETCH(QString, edition);
@@ -462,13 +466,16 @@ void TestConfigFile::backupHoldsWhatConnectReads()
     const auto source = writableRig(edition);
     source->form->ui.txtOpen[1]->setText("开灯");
     source->form->ui.txtAllCmd[0]->setText("源全开");
-    const QString path = saveBackup(*source->form, dir.filePath("backups"), QDateTime::currentDateTime());
+    ControllerConfig read = collectConfig(*source->form).config;
+    read.allCommands = {QStringLiteral("控制器全开"), std::nullopt};
+    const QString path = saveBackup(source->form->edition(), read, "COM1", dir.filePath("backups"),
+                                    QDateTime::currentDateTime());
     QVERIFY(path.startsWith(dir.filePath("backups/")));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QJsonObject saved = QJsonDocument::fromJson(file.readAll()).object();
     QJsonObject expected = fileOf(*source->form);
-    expected.remove("allOn");
+    expected["allOn"] = "控制器全开";
     expected.remove("allOff");
     QJsonObject savedWithoutTime = saved;
     savedWithoutTime.remove("saved");
@@ -478,8 +485,8 @@ void TestConfigFile::backupHoldsWhatConnectReads()
     target->form->ui.txtAllCmd[0]->setText("本机全开");
     target->form->ui.txtAllCmd[1]->setText("本机全关");
     openConfiguration(*target->form, path);
+    QCOMPARE(target->form->ui.txtAllCmd[0]->text(), "控制器全开");
     QCOMPARE(target->form->ui.txtOpen[1]->text(), "开灯");
-    QCOMPARE(target->form->ui.txtAllCmd[0]->text(), "本机全开");
     QCOMPARE(target->form->ui.txtAllCmd[1]->text(), "本机全关");
 
     // Only those two may be missing; a present one is checked as before.
@@ -505,8 +512,9 @@ void TestConfigFile::backupsKeepTheNewest()
 
     FormRig rig(analogEdition());
     const QDateTime now = start.addDays(1);
-    const QString first = saveBackup(*rig.form, folder.path(), now);
-    const QString second = saveBackup(*rig.form, folder.path(), now); // the same second
+    const ControllerConfig config = collectConfig(*rig.form).config;
+    const QString first = saveBackup(analogEdition(), config, "COM1", folder.path(), now);
+    const QString second = saveBackup(analogEdition(), config, "COM1", folder.path(), now); // the same second
     QVERIFY(first != second);
     const QStringList left = folder.entryList(QDir::Files);
     QCOMPARE(left.size(), keptBackups + 1);
@@ -518,7 +526,7 @@ void TestConfigFile::backupsKeepTheNewest()
 
     QFile blocker(dir.filePath("file"));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
-    QVERIFY_THROWS_EXCEPTION(ConfigFileError, saveBackup(*rig.form, dir.filePath("file/backups"), now));
+    QVERIFY_THROWS_EXCEPTION(ConfigFileError, saveBackup(analogEdition(), config, "COM1", dir.filePath("file/backups"), now));
 }
 
 int main(int argc, char **argv)
