@@ -357,6 +357,8 @@ ControllerConfig checkedConfig(const Edition &edition, const ConfigLayout &layou
     const QJsonObject file = parsedObject(json);
     checkHeader(edition, layout, file);
     ControllerConfig config = blankConfig(edition);
+    if (file.contains(firmwareKey))
+        config.firmware = file[firmwareKey].toString();
     for (const ConfigField &field : layout.fields)
         if (const auto value = fieldValue(edition, file, field))
             setValue(edition, config, field, *value, outOfRange);

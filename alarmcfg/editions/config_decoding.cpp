@@ -108,7 +108,7 @@ void applyReadReply(ControllerConfig &config, const RegisterBlock &block, const 
     case Field::CloseReply: config.relays.at(i).closeReply = untilFirstNul(registersToText(r)); return;
     case Field::AllCommand: config.allCommands.at(i) = commandOf(registersToText(r)); return;
     case Field::AlarmText: slotOf(config.alarmTexts, i) = untilFirstNul(registersToText(r)); return;
-    case Field::DIAlarmText: slotOf(config.inputAlarmTexts, i) = registersToText(r); return;
+    case Field::DIAlarmText: slotOf(config.inputAlarmTexts, i) = untilFirstNul(registersToText(r)); return;
     case Field::PhoneSlot: return applyPhoneSlot(config, i, registersToText(r));
     case Field::ActionTimes: return setNumbers(config.actionTimes, r);
     case Field::Limits: return setNumbers(config.limits, r);

@@ -32,7 +32,9 @@ struct ControllerConfig {
     // All on, all off. None when not read (connecting leaves them out): a write then leaves the
     // controller's own.
     std::array<std::optional<QString>, 2> allCommands;
-    QStringList inputAlarmTexts; // as stored: a NUL and what follows it stay, the write sends them
+    // Up to the first NUL when read or opened; the window's buffer may also carry a NUL and what
+    // follows it, which its write sends as they are.
+    QStringList inputAlarmTexts;
     QStringList phones;          // numbers without "86"
     QStringList alarmTexts;      // high, low of channel 0, then of channel 1
     QVector<qint16> actionTimes; // one per relay
