@@ -4,7 +4,6 @@
 #include "app/config_file.h"
 #include "app/traffic_log.h"
 #include "connection/connect.h"
-#include "connection/handler_guard.h"
 #include "connection/port_choice.h"
 #include "connection/read_configuration.h"
 #include "editing/write_parameters.h"

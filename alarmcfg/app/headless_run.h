@@ -3,8 +3,9 @@
 #include "app/command_line.h"
 #include "editions/edition.h"
 
-// --read and --write: the window's own handlers on a hidden window, its messages on standard
-// error. Needs a running QApplication (the offscreen platform will do).
+// --read, --write and --verify: configuration values read from and written to the controller
+// through the connection of a hidden window, its messages on standard error. Needs a running
+// QApplication (the offscreen platform will do).
 namespace alarmcfg {
 
 class TrafficLog;
