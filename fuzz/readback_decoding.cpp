@@ -1,13 +1,17 @@
 // The window's read-back decoding fed arbitrary register contents at every start address of both
 // editions (and at addresses that mean nothing), through the component on a scripted port: invalid
 // GBK, NULs, huge and negative numbers, any firmware version. The program end after a version
-// refusal is recorded, never a real exit.
+// refusal is recorded, never a real exit. The same replies put into a configuration value give
+// what the window then shows.
 
 #include "fuzz_input.h"
 
 #include "form_rig.h"
 
+#include "connection/config_view.h"
 #include "connection/read_back_decoding.h"
+#include "editions/config_decoding.h"
+#include "model/register_text.h"
 #include "model/status_values.h"
 #include "modbus/modbus.h"
 
@@ -97,6 +101,18 @@ void checkNoNulShown(const FormRig &rig)
         FUZZ_CHECK(!list->item(i)->text().contains(QChar(0)));
 }
 
+// The window's values as a value, texts as far as it shows them; the all-on and all-off commands
+// and the firmware, which the window's read-back leaves out, as `decoded` holds them.
+ControllerConfig shownBy(const FormRig &rig, const ControllerConfig &decoded)
+{
+    ControllerConfig shown = collectConfig(*rig.form).config;
+    for (QString &text : shown.inputAlarmTexts)
+        text = untilFirstNul(text);
+    shown.allCommands = decoded.allCommands;
+    shown.firmware = decoded.firmware;
+    return shown;
+}
+
 void run(FuzzInput &in)
 {
     const Edition &edition = *editions[in.byte() % std::size(editions)];
@@ -104,6 +120,7 @@ void run(FuzzInput &in)
     int programEnds = 0;
     rig.form->setProgramEnd([&programEnds] { ++programEnds; });
     FUZZ_CHECK(rig.form->modbus1->OpenPort());
+    ControllerConfig decoded = shownBy(rig, {});
 
     for (int i = 0; i < maxReplies && !in.empty() && programEnds == 0; ++i) {
         const Read read = takeRead(edition, in);
@@ -117,6 +134,8 @@ void run(FuzzInput &in)
         if (read.count >= statusRegisters || read.address != 0)
             FUZZ_CHECK((programEnds == 1) == shouldRefuse(edition, read));
         checkNoNulShown(rig);
+        applyReadReply(decoded, edition, read.address, read.registers);
+        FUZZ_CHECK(shownBy(rig, decoded) == decoded);
     }
     FUZZ_CHECK(rig.messages.size() == programEnds);
     for (const QString &message : rig.messages)

@@ -1,6 +1,8 @@
 #include "app/backups.h"
 
 #include "app/config_file.h"
+#include "connection/config_view.h"
+#include "connection/read_configuration.h"
 #include "window/form_main.h"
 
 #include <QComboBox>
@@ -59,12 +61,22 @@ void keepToUser([[maybe_unused]] const QString &path, [[maybe_unused]] QFileDevi
 #endif
 }
 
+// What connecting read, with the all-on and all-off commands read for the backup alone.
+ControllerConfig backedUpConfig(FormMain &form)
+{
+    ControllerConfig config = collectConfig(form).config;
+    config.allCommands = readAllCommands(form);
+    return config;
+}
+
 QString backupStatus(FormMain &form, const QString &folder, bool complete)
 {
     if (!complete)
         return QStringLiteral("；有请求未应答，未保存备份");
+    const ControllerConfig config = backedUpConfig(form);
+    const QString port = form.ui.cmbComSel->currentText().trimmed();
     try {
-        const QString path = saveBackup(form, folder, QDateTime::currentDateTime());
+        const QString path = saveBackup(form.edition(), config, port, folder, QDateTime::currentDateTime());
         return QStringLiteral("；已备份为 %1").arg(QFileInfo(path).fileName());
     } catch (const ConfigFileError &error) {
         return QStringLiteral("；备份失败：%1").arg(error.message());
@@ -83,14 +95,15 @@ QString backupFileName(const QDateTime &time, const QString &port)
     return QStringLiteral("%1-%2.json").arg(time.toString(timeFormat), safeForFileName(port));
 }
 
-QString saveBackup(const FormMain &form, const QString &folder, const QDateTime &time)
+QString saveBackup(const Edition &edition, const ControllerConfig &config, const QString &port,
+                   const QString &folder, const QDateTime &time)
 {
     QDir dir(folder);
     if (!dir.mkpath(QStringLiteral(".")))
         throw ConfigFileError(QStringLiteral("无法创建备份文件夹 %1").arg(QDir::toNativeSeparators(folder)));
     keepToUser(dir.absolutePath(), userOnly | QFileDevice::ExeOwner);
-    const QString path = unusedPath(dir, backupFileName(time, form.ui.cmbComSel->currentText().trimmed()));
-    saveConfiguration(form, path, ConfigContent::ReadBack);
+    const QString path = unusedPath(dir, backupFileName(time, port));
+    saveConfiguration(edition, config, path);
     keepToUser(path, userOnly);
     deleteOldestBeyondKept(dir, path);
     return path;

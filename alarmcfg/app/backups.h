@@ -1,5 +1,8 @@
 #pragma once
 
+#include "editions/edition.h"
+#include "model/controller_config.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -18,15 +21,17 @@ QString backupFolder();
 // for a file name ("/dev/ttyUSB0" gives "dev_ttyUSB0").
 QString backupFileName(const QDateTime &time, const QString &port);
 
-// Saves the values connecting read (without the all-on and all-off commands) into `folder`,
-// creating it, then deletes the oldest backups beyond keptBackups, never the one just saved.
-// The folder and the file are the user's alone (0700, 0600). Returns the file's path.
-// Throws ConfigFileError.
-QString saveBackup(const FormMain &form, const QString &folder, const QDateTime &time);
+// Saves `config`, read from the controller at `port`, into `folder`, creating it, then deletes
+// the oldest backups beyond keptBackups, never the one just saved. The folder and the file are
+// the user's alone (0700, 0600). Returns the file's path. Throws ConfigFileError.
+QString saveBackup(const Edition &edition, const ControllerConfig &config, const QString &port,
+                   const QString &folder, const QDateTime &time);
 
-// After each connect's read-back the window saves a backup into `folder` and its status line
-// names it; a read-back with unanswered requests is not saved, since the window then holds
-// values the controller does not.
+// After each connect's read-back the window reads the all-on and all-off commands for the backup
+// (its boxes keep theirs), saves what connecting read with them into `folder`, and its status
+// line names the file. A command not answered is left out of the file, so writing it leaves the
+// controller's own. A read-back with unanswered requests is not saved, since the window then
+// holds values the controller does not.
 void keepBackupsAfterConnect(FormMain &form, const QString &folder);
 
 } // namespace alarmcfg

@@ -1,29 +1,25 @@
 #include "app/config_file.h"
 
-#include "app/assembly.h"
 #include "app/config_fields.h"
 #include "app/json_path.h"
-#include "editing/di_alarm_texts.h"
-#include "editing/write_parameters.h"
+#include "connection/config_view.h"
+#include "editions/config_decoding.h"
+#include "editions/config_write_plan.h"
 #include "model/register_text.h"
-#include "model/setting_values.h"
 #include "window/form_main.h"
-#include "window/widget_state.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDateTime>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace alarmcfg {
@@ -46,15 +42,6 @@ QString fieldMessage(const Edition &edition, const QString &path, const QString 
     return QStringLiteral("配置字段 %1：%2").arg(place, problem);
 }
 
-template <class W>
-W *widgetOf(const FormMain &form, const ConfigField &field)
-{
-    auto *widget = form.findChild<W *>(field.widget);
-    if (!widget)
-        throw std::logic_error("no widget " + field.widget.toStdString() + " for " + field.path.toStdString());
-    return widget;
-}
-
 // True for the values connecting reads from the controller (and the password, which the window
 // keeps for the commands); the others a file may leave out.
 bool readByConnect(const Edition &edition, const ConfigField &field)
@@ -71,42 +58,79 @@ int phoneSlotCount(const Edition &edition)
         [](const WriteStep &step) { return step.block.field == Field::PhoneSlot; }));
 }
 
-// --- window to file -------------------------------------------------------------------------
+// --- where a file's field lives in the value ----------------------------------------------
 
-QJsonArray phoneEntries(const FormMain &form)
+template <class T>
+auto &checkedAt(T &values, int index)
 {
-    QJsonArray entries;
-    for (int row = 0; row < form.ui.lstPhone->count(); ++row)
-        entries.append(form.ui.lstPhone->item(row)->text());
-    return entries;
+    if (index < 0 || index >= int(values.size()))
+        throw std::out_of_range("no configuration value " + std::to_string(index));
+    return values[index];
 }
 
-QJsonValue rangeValue(const FormMain &form, const ConfigField &field)
+template <class Config>
+auto &textOf(Config &config, const ConfigField &field)
 {
-    const int index = selectedIndex(widgetOf<QComboBox>(form, field));
-    if (index < 0)
-        throw ConfigFileError(fieldMessage(form.edition(), field.path, QStringLiteral("没有选择输入范围")));
-    return form.edition().rangeItems.at(index);
+    const int i = field.writeIndex;
+    if (!field.writeField)
+        return config.password;
+    switch (*field.writeField) {
+    case Field::OpenCommand: return checkedAt(config.relays, i).open;
+    case Field::CloseCommand: return checkedAt(config.relays, i).close;
+    case Field::OpenReply: return checkedAt(config.relays, i).openReply;
+    case Field::CloseReply: return checkedAt(config.relays, i).closeReply;
+    case Field::AlarmText: return checkedAt(config.alarmTexts, i);
+    case Field::DIAlarmText: return checkedAt(config.inputAlarmTexts, i);
+    default: throw std::logic_error("no text for " + field.path.toStdString());
+    }
 }
 
-// The register value the write would send for a number box.
-QJsonValue numberValue(const FormMain &form, const ConfigField &field)
+template <class Config>
+auto &numbersOf(Config &config, const ConfigField &field)
 {
-    const std::optional<qint16> value = registerValueOfText(widgetOf<QLineEdit>(form, field)->text());
-    if (!value)
-        throw ConfigFileError(fieldMessage(form.edition(), field.path, WriteMessages::numberOutOfRange));
-    return *value;
+    switch (field.writeField.value_or(Field::Status)) {
+    case Field::ActionTimes: return config.actionTimes;
+    case Field::Limits: return config.limits;
+    case Field::Calibration: return config.calibration;
+    case Field::FullScale: return config.fullScale;
+    default: throw std::logic_error("no number for " + field.path.toStdString());
+    }
 }
 
-QJsonValue windowValue(const FormMain &form, const ConfigField &field)
+bool isAllCommand(const ConfigField &field)
 {
+    return field.writeField == Field::AllCommand;
+}
+
+// --- value to file ---------------------------------------------------------------------------
+
+QJsonValue rangeValue(const Edition &edition, const ControllerConfig &config, const ConfigField &field)
+{
+    const int index = checkedAt(config.rangeIndexes, field.writeIndex);
+    if (index < 0 || index >= int(edition.rangeItems.size()))
+        throw ConfigFileError(fieldMessage(edition, field.path, QStringLiteral("没有选择输入范围")));
+    return edition.rangeItems.at(index);
+}
+
+QJsonArray phoneEntries(const ControllerConfig &config)
+{
+    return QJsonArray::fromStringList(config.phones);
+}
+
+// A field's value as the file holds it; undefined for an absent all-on or all-off command.
+QJsonValue fileValue(const Edition &edition, const ControllerConfig &config, const ConfigField &field)
+{
+    if (isAllCommand(field)) {
+        const auto &command = config.allCommands.at(std::size_t(field.writeIndex));
+        return command ? QJsonValue(*command) : QJsonValue(QJsonValue::Undefined);
+    }
     switch (field.kind) {
-    case ValueKind::Text: return widgetOf<QLineEdit>(form, field)->text();
-    case ValueKind::Number: return numberValue(form, field);
-    case ValueKind::DIAlarmSlot: return untilFirstNul(form.DIAlarmText.at(field.writeIndex));
-    case ValueKind::PhoneList: return phoneEntries(form);
-    case ValueKind::Range: return rangeValue(form, field);
-    case ValueKind::Option: return widgetOf<QCheckBox>(form, field)->checkState() == Qt::Checked;
+    case ValueKind::Text: return textOf(config, field);
+    case ValueKind::Number: return checkedAt(numbersOf(config, field), field.writeIndex);
+    case ValueKind::DIAlarmSlot: return untilFirstNul(textOf(config, field));
+    case ValueKind::PhoneList: return phoneEntries(config);
+    case ValueKind::Range: return rangeValue(edition, config, field);
+    case ValueKind::Option: return config.options.at(std::size_t(field.writeIndex));
     }
     throw std::logic_error("unknown value kind");
 }
@@ -124,10 +148,14 @@ QString refusedPath(const ConfigLayout &layout, const WriteRefusal &refusal)
     throw std::logic_error("a write refusal no configuration field holds");
 }
 
-void throwIfRefused(const FormMain &form, const ConfigLayout &layout)
+ConfigFileError refusedField(const Edition &edition, const ConfigLayout &layout, const WriteRefusal &refusal)
 {
-    if (const auto refusal = valueRefusal(form))
-        throw ConfigFileError(fieldMessage(form.edition(), refusedPath(layout, *refusal), refusal->message));
+    return ConfigFileError(fieldMessage(edition, refusedPath(layout, refusal), refusal.message));
+}
+
+bool refers(const WriteRefusal &refusal, const ConfigField &field)
+{
+    return field.kind == ValueKind::Number && refusal.field == field.writeField && refusal.index == field.writeIndex;
 }
 
 // --- file to window -------------------------------------------------------------------------
@@ -279,49 +307,62 @@ QJsonObject parsedObject(const QByteArray &json)
     return document.object();
 }
 
-void setPhoneEntries(FormMain &form, const QJsonArray &entries)
+// Whole numbers beyond a register's range, from a file that is being checked for the write: the
+// value holds the nearest register value and the number is refused after the checks before it.
+using OutOfRange = std::vector<WriteRefusal>;
+
+qint16 registerValue(const Edition &edition, const ConfigField &field, double number, OutOfRange *outOfRange)
 {
-    form.ui.lstPhone->clear();
-    for (const QJsonValue &entry : entries)
-        form.ui.lstPhone->addItem(entry.toString());
+    const double nearest = std::clamp(number, double(std::numeric_limits<qint16>::min()),
+                                      double(std::numeric_limits<qint16>::max()));
+    if (nearest != number) {
+        if (!outOfRange)
+            throw ConfigFileError(fieldMessage(edition, field.path, WriteMessages::numberOutOfRange));
+        outOfRange->push_back({WriteMessages::numberOutOfRange, field.writeField, field.writeIndex});
+    }
+    return qint16(nearest);
 }
 
-void fillField(FormMain &form, const ConfigField &field, const QJsonValue &value)
+void setValue(const Edition &edition, ControllerConfig &config, const ConfigField &field, const QJsonValue &value,
+              OutOfRange *outOfRange)
 {
+    if (isAllCommand(field)) {
+        config.allCommands.at(std::size_t(field.writeIndex)) = value.toString();
+        return;
+    }
     switch (field.kind) {
-    case ValueKind::Text: return widgetOf<QLineEdit>(form, field)->setText(value.toString());
+    case ValueKind::Text:
+    case ValueKind::DIAlarmSlot: textOf(config, field) = value.toString(); return;
     case ValueKind::Number:
-        return widgetOf<QLineEdit>(form, field)->setText(QString::number(qint64(value.toDouble())));
-    case ValueKind::DIAlarmSlot: form.DIAlarmText[field.writeIndex] = value.toString(); return;
-    case ValueKind::PhoneList: return setPhoneEntries(form, value.toArray());
+        checkedAt(numbersOf(config, field), field.writeIndex) =
+            registerValue(edition, field, value.toDouble(), outOfRange);
+        return;
+    case ValueKind::PhoneList:
+        config.phones.clear();
+        for (const QJsonValue &entry : value.toArray())
+            config.phones << entry.toString();
+        return;
     case ValueKind::Range:
-        return widgetOf<QComboBox>(form, field)
-            ->setCurrentIndex(int(form.edition().rangeItems.indexOf(value.toString())));
-    case ValueKind::Option: return widgetOf<QCheckBox>(form, field)->setChecked(value.toBool());
+        checkedAt(config.rangeIndexes, field.writeIndex) = int(edition.rangeItems.indexOf(value.toString()));
+        return;
+    case ValueKind::Option: config.options.at(std::size_t(field.writeIndex)) = value.toBool(); return;
     }
 }
 
-// As the read-back does: the values, then txtDIAlarm shows the selected channel's text. A value
-// the file left out leaves its box as it is.
-void fillWindow(FormMain &form, const ConfigLayout &layout, const std::vector<std::optional<QJsonValue>> &values)
-{
-    for (std::size_t i = 0; i < values.size(); ++i)
-        if (values[i])
-            fillField(form, layout.fields[i], *values[i]);
-    cmbDISel_Click(form);
-}
-
-// The file's values in the layout's order, after the checks of everything but the write's; none
-// for a field the file may leave out and does.
-std::vector<std::optional<QJsonValue>> checkedValues(const Edition &edition, const ConfigLayout &layout,
-                                                     const QByteArray &json)
+// The file's values after the checks of everything but the write's. A field the file may leave
+// out and does stays absent.
+ControllerConfig checkedConfig(const Edition &edition, const ConfigLayout &layout, const QByteArray &json,
+                               OutOfRange *outOfRange)
 {
     const QJsonObject file = parsedObject(json);
     checkHeader(edition, layout, file);
-    std::vector<std::optional<QJsonValue>> values;
+    ControllerConfig config = blankConfig(edition);
+    if (file.contains(firmwareKey))
+        config.firmware = file[firmwareKey].toString();
     for (const ConfigField &field : layout.fields)
-        values.push_back(fieldValue(edition, file, field));
-    return values;
+        if (const auto value = fieldValue(edition, file, field))
+            setValue(edition, config, field, *value, outOfRange);
+    return config;
 }
 
 QByteArray fileText(const QString &path)
@@ -350,29 +391,48 @@ ConfigFileError::ConfigFileError(const QString &message)
 {
 }
 
-QByteArray configurationJson(const FormMain &form, ConfigContent content)
+QByteArray configurationJson(const Edition &edition, const ControllerConfig &config)
 {
-    const ConfigLayout layout = configLayout(form.edition());
+    const ConfigLayout layout = configLayout(edition);
     QJsonObject file{{formatKey, configFormatVersion}, {editionKey, layout.editionName},
         {savedKey, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)}};
-    if (form.IsConnected)
-        file[firmwareKey] = form.ui.lblVertion->text();
+    if (config.firmware)
+        file[firmwareKey] = *config.firmware;
     for (const ConfigField &field : layout.fields)
-        if (content == ConfigContent::Everything || readByConnect(form.edition(), field))
-            setValueAt(file, field.path, windowValue(form, field));
+        if (const QJsonValue value = fileValue(edition, config, field); !value.isUndefined())
+            setValueAt(file, field.path, value);
     return QJsonDocument(file).toJson(QJsonDocument::Indented);
+}
+
+ControllerConfig configurationFromJson(const Edition &edition, const QByteArray &json)
+{
+    const ConfigLayout layout = configLayout(edition);
+    OutOfRange outOfRange;
+    ControllerConfig config = checkedConfig(edition, layout, json, &outOfRange);
+    if (const auto refusal = writeRefusal(edition, config))
+        throw refusedField(edition, layout, *refusal);
+    if (!outOfRange.empty())
+        throw refusedField(edition, layout, outOfRange.front());
+    return config;
+}
+
+QByteArray configurationJson(const FormMain &form)
+{
+    const Edition &edition = form.edition();
+    const CollectedConfig collected = collectConfig(form);
+    // What a file cannot hold is named in the order of the file's fields.
+    for (const ConfigField &field : configLayout(edition).fields) {
+        for (const WriteRefusal &refusal : collected.numbersOutOfRange)
+            if (refers(refusal, field))
+                throw ConfigFileError(fieldMessage(edition, field.path, refusal.message));
+        fileValue(edition, collected.config, field); // a range with no selection throws
+    }
+    return configurationJson(edition, collected.config);
 }
 
 void applyConfigurationJson(FormMain &form, const QByteArray &json)
 {
-    const Edition &edition = form.edition();
-    const ConfigLayout layout = configLayout(edition);
-    const std::vector<std::optional<QJsonValue>> values = checkedValues(edition, layout, json);
-    FormMain scratch(edition);
-    assembleWindow(scratch);
-    fillWindow(scratch, layout, values);
-    throwIfRefused(scratch, layout);
-    fillWindow(form, layout, values);
+    showConfig(form, configurationFromJson(form.edition(), json));
 }
 
 namespace {
@@ -382,14 +442,23 @@ ConfigFileError unsavable(const QString &path, const QSaveFile &file)
     return ConfigFileError(QStringLiteral("无法保存配置文件 %1：%2").arg(path, file.errorString()));
 }
 
-} // namespace
-
-void saveConfiguration(const FormMain &form, const QString &path, ConfigContent content)
+void saveJson(const QByteArray &json, const QString &path)
 {
-    const QByteArray json = configurationJson(form, content);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size() || !file.commit())
         throw unsavable(path, file);
+}
+
+} // namespace
+
+void saveConfiguration(const Edition &edition, const ControllerConfig &config, const QString &path)
+{
+    saveJson(configurationJson(edition, config), path);
+}
+
+void saveConfiguration(const FormMain &form, const QString &path)
+{
+    saveJson(configurationJson(form), path);
 }
 
 void checkSavable(const QString &path)
@@ -400,64 +469,34 @@ void checkSavable(const QString &path)
     file.cancelWriting();
 }
 
+ControllerConfig openConfiguration(const Edition &edition, const QString &path)
+{
+    return configurationFromJson(edition, fileText(path));
+}
+
 void openConfiguration(FormMain &form, const QString &path)
 {
     applyConfigurationJson(form, fileText(path));
 }
 
-std::vector<ConfigDifference> differencesFromFile(const FormMain &controller, const QString &path)
+ControllerConfig comparedConfiguration(const Edition &edition, const QString &path)
 {
-    const Edition &edition = controller.edition();
-    const ConfigLayout layout = configLayout(edition);
-    FormMain fromFile(edition);
-    assembleWindow(fromFile);
-    const std::vector<std::optional<QJsonValue>> values = checkedValues(edition, layout, fileText(path));
-    fillWindow(fromFile, layout, values);
+    return checkedConfig(edition, configLayout(edition), fileText(path), nullptr);
+}
+
+std::vector<ConfigDifference> configDifferences(const Edition &edition, const ControllerConfig &file,
+                                                const ControllerConfig &controller)
+{
     std::vector<ConfigDifference> differences;
-    for (std::size_t i = 0; i < layout.fields.size(); ++i) {
-        const ConfigField &field = layout.fields[i];
-        if (!values[i])
+    for (const ConfigField &field : configLayout(edition).fields) {
+        const QJsonValue fileSays = fileValue(edition, file, field);
+        if (fileSays.isUndefined())
             continue; // a file without the field asks nothing of it
-        const QJsonValue fileValue = windowValue(fromFile, field);
-        const QJsonValue controllerValue = windowValue(controller, field);
-        if (fileValue != controllerValue)
-            differences.push_back({field.windowName, jsonText(fileValue), jsonText(controllerValue)});
+        const QJsonValue controllerHolds = fileValue(edition, controller, field);
+        if (fileSays != controllerHolds)
+            differences.push_back({field.windowName, jsonText(fileSays), jsonText(controllerHolds)});
     }
     return differences;
-}
-
-WindowSnapshot::WindowSnapshot(const FormMain &form)
-{
-    for (const ConfigField &field : configLayout(form.edition()).fields) {
-        switch (field.kind) {
-        case ValueKind::Text:
-        case ValueKind::Number: values_.push_back(widgetOf<QLineEdit>(form, field)->text()); break;
-        case ValueKind::DIAlarmSlot: values_.push_back(form.DIAlarmText.at(field.writeIndex)); break;
-        case ValueKind::PhoneList: values_.push_back(phoneEntries(form).toVariantList()); break;
-        case ValueKind::Range: values_.push_back(selectedIndex(widgetOf<QComboBox>(form, field))); break;
-        case ValueKind::Option: values_.push_back(int(widgetOf<QCheckBox>(form, field)->checkState())); break;
-        }
-    }
-}
-
-void WindowSnapshot::restore(FormMain &form) const
-{
-    const ConfigLayout layout = configLayout(form.edition());
-    for (std::size_t i = 0; i < values_.size(); ++i) {
-        const ConfigField &field = layout.fields[i];
-        const QVariant &value = values_[i];
-        switch (field.kind) {
-        case ValueKind::Text:
-        case ValueKind::Number: widgetOf<QLineEdit>(form, field)->setText(value.toString()); break;
-        case ValueKind::DIAlarmSlot: form.DIAlarmText[field.writeIndex] = value.toString(); break;
-        case ValueKind::PhoneList: setPhoneEntries(form, QJsonArray::fromVariantList(value.toList())); break;
-        case ValueKind::Range: widgetOf<QComboBox>(form, field)->setCurrentIndex(value.toInt()); break;
-        case ValueKind::Option:
-            widgetOf<QCheckBox>(form, field)->setCheckState(Qt::CheckState(value.toInt()));
-            break;
-        }
-    }
-    cmbDISel_Click(form);
 }
 
 QString differenceLine(const ConfigDifference &difference)

@@ -1,14 +1,16 @@
 #pragma once
 
+#include "editions/edition.h"
+#include "model/controller_config.h"
+
 #include <QByteArray>
 #include <QString>
-#include <QVariant>
 
 #include <stdexcept>
 #include <vector>
 
 // Configuration files: every value the full write sends, as readable JSON. A file is checked in
-// full before any of it reaches the window, and saved through a temporary file.
+// full before any of it is used, and saved through a temporary file.
 namespace alarmcfg {
 
 class FormMain;
@@ -26,25 +28,27 @@ private:
     QString message_;
 };
 
-// The window's values as a file's text, numbers as the register values the write would send.
-// An input's alarm text is saved up to its first NUL, as the window shows it: a slot read back
-// keeps its zero bytes and whatever follows them, which the controller never shows.
-// Throws ConfigFileError only for what a file cannot hold: a number outside the register's
-// range, a range with no selection. Other values the write refuses are saved as they are (a
-// controller's configuration is never lost for them); opening the file names them.
-// ReadBack leaves out the values connecting does not read from the controller (the all-on and
-// all-off commands), so a backup holds only what the controller held.
-enum class ConfigContent { Everything, ReadBack };
-QByteArray configurationJson(const FormMain &form, ConfigContent content = ConfigContent::Everything);
+// A configuration as a file's text, numbers as the register values the write sends. An input's
+// alarm text is saved up to its first NUL, as the window shows it. An absent all-on or all-off
+// command is left out. Throws ConfigFileError only for a range with no selection; other values
+// the write refuses are saved as they are (a controller's configuration is never lost for them),
+// and opening the file names them.
+QByteArray configurationJson(const Edition &edition, const ControllerConfig &config);
 
-// Checks a file's text in full against the window's edition and the write's checks, then fills
-// the window as a read-back would. Values connecting does not read may be missing: their boxes
-// keep what they hold. Throws ConfigFileError, leaving the window as it was.
-void applyConfigurationJson(FormMain &form, const QByteArray &json);
+// Checks a file's text in full against the edition and the write's checks. The all-on and all-off
+// commands may be missing (older backups): they stay absent. Throws ConfigFileError.
+ControllerConfig configurationFromJson(const Edition &edition, const QByteArray &json);
 
 // The same, to and from a file. Saving replaces the target only once the whole file is written.
-void saveConfiguration(
-    const FormMain &form, const QString &path, ConfigContent content = ConfigContent::Everything);
+void saveConfiguration(const Edition &edition, const ControllerConfig &config, const QString &path);
+ControllerConfig openConfiguration(const Edition &edition, const QString &path);
+
+// The window's side: what its boxes hold, saved; a file, checked before any of it is shown, shown
+// as a read-back would (an absent command leaves its box as it is). Throws ConfigFileError, also
+// for a number box outside a register's range, leaving the window as it was.
+QByteArray configurationJson(const FormMain &form);
+void applyConfigurationJson(FormMain &form, const QByteArray &json);
+void saveConfiguration(const FormMain &form, const QString &path);
 void openConfiguration(FormMain &form, const QString &path);
 
 // One value that a file and a controller hold differently, each as a file writes it (JSON).
@@ -54,22 +58,14 @@ struct ConfigDifference {
     QString controllerValue;
 };
 
-// Compares the file at `path` with what `controller` holds after a read-back, value by value as
-// a file holds them, so a file saved from the same values has none. The file is checked as opening
-// it would be, except for the values the write refuses: a controller may hold those, and a file
-// read from it carries them. Throws ConfigFileError for a file that cannot be read or checked.
-std::vector<ConfigDifference> differencesFromFile(const FormMain &controller, const QString &path);
+// The file at `path` checked as opening it would be, except for the values the write refuses: a
+// controller may hold those, and a file read from it carries them. Throws ConfigFileError.
+ControllerConfig comparedConfiguration(const Edition &edition, const QString &path);
 
-// The file's values as the window shows them, exactly as typed, to put back after a read that
-// must leave the window as the user left it.
-class WindowSnapshot {
-public:
-    explicit WindowSnapshot(const FormMain &form);
-    void restore(FormMain &form) const;
-
-private:
-    std::vector<QVariant> values_; // one per field of the edition's layout
-};
+// The values `file` holds and `controller` holds otherwise, value by value as a file holds them,
+// in the file's order, each named as the window names it; a value the file leaves out asks nothing.
+std::vector<ConfigDifference> configDifferences(const Edition &edition, const ControllerConfig &file,
+                                                const ControllerConfig &controller);
 
 // "继电器1 开启命令：文件 "开灯"，控制器 "开门"", one line.
 QString differenceLine(const ConfigDifference &difference);

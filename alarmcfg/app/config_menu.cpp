@@ -2,9 +2,10 @@
 
 #include "app/backups.h"
 #include "app/config_file.h"
-#include "app/headless_run.h"
+#include "connection/config_view.h"
 #include "connection/link.h"
 #include "connection/on_demand_read.h"
+#include "connection/read_configuration.h"
 #include "connection/status_line.h"
 #include "window/form_main.h"
 
@@ -17,7 +18,6 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
-#include <QScopeGuard>
 #include <QSettings>
 
 #include <memory>
@@ -57,22 +57,19 @@ QString askForFile(FormMain &form, FileChoice choice)
 // what the user typed: comparing changes nothing in it.
 void compareWithController(FormMain &form, const QString &path)
 {
-    differencesFromFile(form, path);
-    const WindowSnapshot typed(form);
-    std::optional<std::vector<ConfigDifference>> differences;
+    const ControllerConfig file = comparedConfiguration(form.edition(), path);
+    std::optional<ControllerConfig> controller;
     {
-        const auto putBack = qScopeGuard([&] { typed.restore(form); });
         BusyStep busy(form, readingStatus);
-        if (readWholeConfiguration(form))
-            differences = differencesFromFile(form, path);
+        controller = readWholeConfiguration(form, collectConfig(form).config);
     }
-    if (!differences) {
+    if (!controller) {
         if (!form.isEnding() && form.IsConnected)
             form.showMessage(readFailedMessage);
         return;
     }
     QStringList lines;
-    for (const ConfigDifference &difference : *differences)
+    for (const ConfigDifference &difference : configDifferences(form.edition(), file, *controller))
         lines << differenceLine(difference);
     form.showMessage(lines.isEmpty() ? sameAsControllerMessage : lines.join(QLatin1Char('\n')));
 }

@@ -4,23 +4,17 @@
 #include "app/config_file.h"
 #include "app/traffic_log.h"
 #include "connection/connect.h"
-#include "connection/handler_guard.h"
 #include "connection/port_choice.h"
-#include "connection/read_sequence.h"
+#include "connection/read_configuration.h"
 #include "editing/write_parameters.h"
-#include "editions/plan_builders.h"
-#include "model/command_text.h"
-#include "model/register_text.h"
+#include "editions/config_decoding.h"
 #include "window/form_main.h"
 
 #include "modbus/modbus.h"
 
 #include <QComboBox>
-#include <QLineEdit>
-#include <QScopeGuard>
 #include <QTextStream>
 
-#include <algorithm>
 #include <optional>
 
 namespace alarmcfg {
@@ -28,10 +22,6 @@ namespace alarmcfg {
 namespace {
 
 constexpr int failureExitCode = 1;
-// --verify: the controller differs from the file (1), or could not be read in full (3); a file
-// that cannot be used exits with usageExitCode, so a fleet tells drift from an outage.
-constexpr int differsExitCode = 1;
-constexpr int unreadableExitCode = 3;
 
 // The hidden window, its messages and the progress on standard error, one line each.
 class HiddenWindow {
@@ -71,126 +61,94 @@ private:
     QString programName_;
 };
 
-// Reads one all-on/all-off command slot into its box as the read-back shows relay commands (the
-// command without its password). True when the controller answered.
-bool readAllCommand(FormMain &form, const RegisterBlock &slot)
+// How a run ended, and the exit status each outcome gives. --verify tells a controller that
+// differs (1) from one that could not be read in full (3) and a file that cannot be used (2), so a
+// fleet tells drift from an outage; --read and --write fail with 1 whatever went wrong.
+enum class Outcome { Done, Differs, ControllerNotRead, Failed, FileUnusable };
+
+struct ExitStatus {
+    Outcome outcome;
+    int ofVerify;
+    int ofReadOrWrite;
+};
+
+constexpr ExitStatus exitStatuses[] = {
+    {Outcome::Done, 0, 0},
+    {Outcome::Differs, failureExitCode, failureExitCode},
+    {Outcome::ControllerNotRead, 3, failureExitCode},
+    {Outcome::Failed, failureExitCode, failureExitCode},
+    {Outcome::FileUnusable, usageExitCode, failureExitCode},
+};
+
+int exitStatusOf(Outcome outcome, CommandLine::Action action)
 {
-    std::optional<QString> stored;
-    const auto connection = QObject::connect(
-        form.modbus1, &modbus::FC03ReadHoldingRegisterRespond4X, &form,
-        [&](qint16, qint16, qint16 &, qint16 startAddress, QVector<qint16> &data, qint16 count) {
-            if (startAddress == slot.address)
-                stored = registersToText(data.first(qBound(0, int(count), int(data.size()))));
-        },
-        Qt::DirectConnection);
-    // Removed also when the read throws (a silent controller, a lost port).
-    const auto disconnect = qScopeGuard([&connection] { QObject::disconnect(connection); });
-    readBlock(form, {slot.field, slot.index, slot.address, plan::textReadRegisters});
-    if (stored)
-        form.ui.txtAllCmd.at(slot.index)->setText(untilFirstNul(splitCommand(*stored).command));
-    return stored.has_value();
+    for (const ExitStatus &entry : exitStatuses)
+        if (entry.outcome == outcome)
+            return action == CommandLine::Action::Verify ? entry.ofVerify : entry.ofReadOrWrite;
+    return failureExitCode;
 }
 
-int allCommandCount(const Edition &edition)
-{
-    return int(std::ranges::count(edition.writePlan, Field::AllCommand,
-                                  [](const WriteStep &step) { return step.block.field; }));
-}
-
-// The window's read-back leaves out the all-on and all-off commands, which it only writes; a file
-// must carry them, so that writing it reproduces the controller.
-bool readAllCommands(FormMain &form)
-{
-    bool answered = true;
-    for (const WriteStep &step : form.edition().writePlan)
-        if (step.block.field == Field::AllCommand && !form.isEnding())
-            answered = readAllCommand(form, step.block) && answered;
-    return answered;
-}
-
-bool readBack(HiddenWindow &window)
+std::optional<ControllerConfig> readBack(HiddenWindow &window)
 {
     window.report(QStringLiteral("读取全部参数"));
-    return readWholeConfiguration(window.form);
+    return readWholeConfiguration(window.form, blankConfig(window.form.edition()));
 }
 
 // The file is checked first, so a read that could not be saved sends nothing.
-int readIntoFile(HiddenWindow &window, const QString &path)
+Outcome readIntoFile(HiddenWindow &window, const QString &path)
 {
     checkSavable(path);
     if (!window.connect())
-        return failureExitCode;
-    if (!readBack(window)) {
+        return Outcome::ControllerNotRead;
+    const std::optional<ControllerConfig> config = readBack(window);
+    if (!config) {
         window.report(QStringLiteral("控制器没有回答全部读取请求，未保存 %1").arg(path));
-        return failureExitCode;
+        return Outcome::ControllerNotRead;
     }
-    saveConfiguration(window.form, path);
+    saveConfiguration(window.form.edition(), *config, path);
     window.report(QStringLiteral("已保存 %1").arg(path));
-    return 0;
+    return Outcome::Done;
 }
 
 // The file is checked in full before the port is opened, so a bad file sends nothing.
-int writeFromFile(HiddenWindow &window, const QString &path)
+Outcome writeFromFile(HiddenWindow &window, const QString &path)
 {
     window.report(QStringLiteral("检查 %1").arg(path));
-    openConfiguration(window.form, path);
+    const ControllerConfig config = openConfiguration(window.form.edition(), path);
     if (!window.connect())
-        return failureExitCode;
+        return Outcome::Failed;
     window.report(QStringLiteral("写入全部参数"));
-    cmdRelayWrite_Click(window.form);
-    return window.lastMessage == WriteMessages::succeeded ? 0 : failureExitCode;
+    writeConfiguration(window.form, config);
+    return window.lastMessage == WriteMessages::succeeded ? Outcome::Done : Outcome::Failed;
 }
 
 // The file is checked before the port is opened; each difference is one line, the field named as
 // the window names it.
-int compareWithFile(HiddenWindow &window, const QString &path)
+Outcome verifyAgainstFile(HiddenWindow &window, const QString &path)
 {
     window.report(QStringLiteral("检查 %1").arg(path));
-    differencesFromFile(window.form, path);
+    const Edition &edition = window.form.edition();
+    const ControllerConfig file = comparedConfiguration(edition, path);
     if (!window.connect())
-        return unreadableExitCode;
-    if (!readBack(window)) {
+        return Outcome::ControllerNotRead;
+    const std::optional<ControllerConfig> controller = readBack(window);
+    if (!controller) {
         window.report(QStringLiteral("控制器没有回答全部读取请求，无法与 %1 比较").arg(path));
-        return unreadableExitCode;
+        return Outcome::ControllerNotRead;
     }
-    const std::vector<ConfigDifference> differences = differencesFromFile(window.form, path);
+    const std::vector<ConfigDifference> differences = configDifferences(edition, file, *controller);
     for (const ConfigDifference &difference : differences)
         window.report(differenceLine(difference));
     if (!differences.empty()) {
         window.report(QStringLiteral("控制器与 %1 有%2处不同").arg(path).arg(differences.size()));
-        return differsExitCode;
+        return Outcome::Differs;
     }
     window.report(QStringLiteral("控制器与 %1 一致").arg(path));
-    return 0;
+    return Outcome::Done;
 }
 
-int verifyAgainstFile(HiddenWindow &window, const QString &path)
+Outcome run(HiddenWindow &window, const CommandLine &commandLine)
 {
-    try {
-        return compareWithFile(window, path);
-    } catch (const ConfigFileError &error) {
-        window.report(error.message());
-        return usageExitCode;
-    }
-}
-
-} // namespace
-
-bool readWholeConfiguration(FormMain &form)
-{
-    bool answered = false;
-    const std::vector<ReadStep> &plan = form.edition().readBack;
-    const int requests = requestCount(plan) + allCommandCount(form.edition());
-    runHandler(form, [&] {
-        runSequence(form, requests, {readBackFailedMessage},
-                    [&] { answered = runReadSequence(form, plan) && readAllCommands(form); });
-    });
-    return answered && form.IsConnected;
-}
-
-int runWithoutWindow(const CommandLine &commandLine, const Edition &edition, TrafficLog *trafficLog)
-{
-    HiddenWindow window(commandLine, edition, trafficLog);
     try {
         if (commandLine.action == CommandLine::Action::Read)
             return readIntoFile(window, commandLine.file);
@@ -199,8 +157,16 @@ int runWithoutWindow(const CommandLine &commandLine, const Edition &edition, Tra
         return writeFromFile(window, commandLine.file);
     } catch (const ConfigFileError &error) {
         window.report(error.message());
-        return failureExitCode;
+        return Outcome::FileUnusable;
     }
+}
+
+} // namespace
+
+int runWithoutWindow(const CommandLine &commandLine, const Edition &edition, TrafficLog *trafficLog)
+{
+    HiddenWindow window(commandLine, edition, trafficLog);
+    return exitStatusOf(run(window, commandLine), commandLine.action);
 }
 
 } // namespace alarmcfg

@@ -1,6 +1,7 @@
 #include "connection/read_back_decoding.h"
 
 #include "connection/link.h"
+#include "editions/config_decoding.h"
 #include "model/command_text.h"
 #include "model/phone_slot.h"
 #include "model/register_text.h"
@@ -142,8 +143,14 @@ void FC03ReadHoldingRegisterRespond4X(FormMain &form, qint16 startAddress,
                                       const QVector<qint16> &RegisterData, qint16 RegisterCount)
 {
     heardFromController(form);
+    const QVector<qint16> registers = requested(RegisterData, RegisterCount);
+    if (form.configBeingRead) {
+        applyReadReply(*form.configBeingRead, form.edition(), startAddress, registers);
+        if (startAddress != statusBlock.address)
+            return;
+    }
     if (const RegisterBlock *block = form.edition().blockAt(startAddress))
-        decodeBlock(form, *block, requested(RegisterData, RegisterCount));
+        decodeBlock(form, *block, registers);
 }
 
 // The selector keeps its list selection while its text is typed over, so the slot is always

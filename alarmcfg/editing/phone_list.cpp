@@ -8,11 +8,6 @@
 
 namespace alarmcfg {
 
-int characterCount(const QString &text)
-{
-    return static_cast<int>(text.toUcs4().size());
-}
-
 void cmdAddPhone_Click(FormMain &form)
 {
     const QString number = form.ui.txtPhone->text();

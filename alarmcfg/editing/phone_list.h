@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/setting_values.h"
+
 #include <QString>
 
 namespace alarmcfg {
@@ -13,8 +15,6 @@ inline const QString phoneLengthMessage = QStringLiteral("手机号长度必须�
 inline const QString phoneListFullMessage = QStringLiteral("手机号码设置最多数量为10！");
 inline const QString selectPhoneMessage = QStringLiteral("请选择手机号码！");
 
-// Characters as the user sees them: a character outside the BMP counts once.
-int characterCount(const QString &text);
 
 // Appends txtPhone to lstPhone: 11 characters, at most 10 entries.
 void cmdAddPhone_Click(FormMain &form);

@@ -1,5 +1,7 @@
 #include "setting_values.h"
 
+#include <QList>
+
 #include <limits>
 
 namespace alarmcfg {
@@ -88,6 +90,11 @@ std::optional<int> rangeIndexOfCode(qint16 code)
     if (code < 0 || code >= rangeCodeCount)
         return std::nullopt;
     return int(code);
+}
+
+int characterCount(const QString &text)
+{
+    return static_cast<int>(text.toUcs4().size());
 }
 
 } // namespace alarmcfg

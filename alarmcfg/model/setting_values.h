@@ -15,6 +15,9 @@ namespace alarmcfg {
 // result lies outside -32768..32767, so that no wrapped value is ever written.
 std::optional<qint16> registerValueOfText(const QString &text);
 
+// Characters as the user sees them: a character outside the BMP counts once.
+int characterCount(const QString &text);
+
 // chkHold, chkPhoneAlarm, chkAnswer, in the order of their bits 0, 1, 2 in register 1030.
 using OptionStates = std::array<Qt::CheckState, 3>;
 using OptionBits = std::array<bool, 3>;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editions/edition.h"
+#include "model/controller_config.h"
 #include "window/controls.h"
 #include "window/periodic_timer.h"
 
@@ -72,6 +73,10 @@ public:
         int sequenceLength = 0; // 0 outside a sequence
     };
     RequestTally requestTally;
+
+    // While a read fills a configuration rather than the window (a compare, the command line,
+    // a backup), its replies go there; the window shows only the live state of the status block.
+    ControllerConfig *configBeingRead = nullptr;
 
     bool IsConnected = false;
     bool StatusSeen = false;

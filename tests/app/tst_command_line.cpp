@@ -769,7 +769,9 @@ void TestCommandLine::connectKeepsABackup_data()
 }
 
 // After a connect the window's values are in the backups folder and the status line names the
-// file; a read-back with an unanswered request is not saved as if it were the controller's.
+// file, with the all-on and all-off commands the controller holds, read for the backup alone (the
+// window keeps its boxes); a read-back with an unanswered request is not saved as if it were the
+// controller's.
 void TestCommandLine::connectKeepsABackup()
 {
     QFETCH(QString, edition);
@@ -779,6 +781,7 @@ void TestCommandLine::connectKeepsABackup()
     SimFormRig rig(editionNamed(edition), simArguments(edition, fault));
     QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
     keepBackupsAfterConnect(*rig.form, dir.filePath("backups"));
+    rig.form->ui.txtAllCmd[0]->setText("窗口全开");
     rig.connect();
     QVERIFY(rig.form->IsConnected);
     const QString status = rig.form->ui.lblStatus->text();
@@ -791,13 +794,21 @@ void TestCommandLine::connectKeepsABackup()
     QCOMPARE(files.size(), 1);
     QVERIFY2(files[0].endsWith("-COM1.json"), qPrintable(files[0]));
     QVERIFY2(status.contains(files[0]), qPrintable(status));
+    QCOMPARE(rig.form->ui.txtAllCmd[0]->text(), "窗口全开");
+
+    const QString path = QDir(dir.filePath("backups")).filePath(files[0]);
+    QFile backup(path);
+    QVERIFY(backup.open(QIODevice::ReadOnly));
+    const QJsonObject held = QJsonDocument::fromJson(backup.readAll()).object();
+    QCOMPARE(held["allOn"].toString(), "全开");
+    QCOMPARE(held["allOff"].toString(), "全关");
 
     FormMain copy(editionNamed(edition));
     assembleWindow(copy);
-    openConfiguration(copy, QDir(dir.filePath("backups")).filePath(files[0]));
+    openConfiguration(copy, path);
     auto valuesOf = [](const FormMain &form) {
-        QJsonObject file = QJsonDocument::fromJson(configurationJson(form, ConfigContent::ReadBack)).object();
-        for (const char *header : {"saved", "firmware"})
+        QJsonObject file = QJsonDocument::fromJson(configurationJson(form)).object();
+        for (const char *header : {"saved", "firmware", "allOn", "allOff"})
             file.remove(header);
         return file;
     };

@@ -3,6 +3,10 @@
 #include "app/config_file.h"
 #include "app/config_menu.h"
 #include "app/json_path.h"
+#include "editions/config_decoding.h"
+#include "model/register_text.h"
+#include "packed_text.h"
+#include "connection/config_view.h"
 #include "editing/write_parameters.h"
 #include "edition_named.h"
 #include "form_rig.h"
@@ -99,6 +103,8 @@ private slots:
     void windowNames();
     void differences_data();
     void differences();
+    void registersToFileAndBack_data();
+    void registersToFileAndBack();
     void saveReplacesOnlyWithAWholeFile();
     void windowMenu();
     void backupFileNames_data();
@@ -188,6 +194,10 @@ void TestConfigFile::badFile_data()
         {"继电器3 开启命令（relays[2].open）", WriteMessages::commandTooLong});
     row("all-off command too long", "th", {{"password", ""}, {"allOff", chinese(11)}},
         {"allOff", WriteMessages::commandTooLong});
+    row("alarm text of 41 bytes", "th", {{"humidity.lowText", chinese(20) + "a"}},
+        {"humidity.lowText", WriteMessages::textTooLong});
+    row("th: limit out of range is measured as the write does", "th", {{"temperature.low", 40000}},
+        {"temperature.low", WriteMessages::limitTooLong});
     row("alarm text over its slot", "analog", {{"analogInputs[0].lowText", chinese(21)}},
         {"analogInputs[0].lowText", WriteMessages::textTooLong});
     row("input text the controller cannot store", "analog",
@@ -299,6 +309,8 @@ void TestConfigFile::differences_data()
     QTest::newRow("range and empty text")
         << "analog" << true << QJsonObject{{"analogInputs[1].range", "0~10V"}, {"password", ""}}
         << QStringList{"指令密码：文件 \"\"，控制器 \"739164\"", "模拟通道1 输入选择：文件 \"0~10V\"，控制器 \"0~5V\""};
+    QTest::newRow("a command the file leaves out asks nothing")
+        << "analog" << true << QJsonObject{{"allOn", removed}, {"allOff", "开"}} << QStringList{"全关指令：文件 \"开\"，"};
 }
 
 // Compared as a file holds the values, in the window's order; the file's own checks apply but
@@ -316,13 +328,112 @@ void TestConfigFile::differences()
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(jsonText(withChanges(fileOf(*rig->form), changes))) > 0);
     file.close();
     QStringList reported;
-    for (const ConfigDifference &difference : differencesFromFile(*rig->form, path))
+    const Edition &ofRig = rig->form->edition();
+    const auto differences = configDifferences(ofRig, comparedConfiguration(ofRig, path), collectConfig(*rig->form).config);
+    for (const ConfigDifference &difference : differences)
         reported << differenceLine(difference);
     QCOMPARE(reported.size(), lines.size());
     for (int i = 0; i < lines.size(); ++i) {
         QVERIFY2(reported[i].startsWith(lines[i]), qPrintable(reported[i]));
         QVERIFY(!reported[i].contains('\n'));
     }
+}
+
+void TestConfigFile::registersToFileAndBack_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<int>("phones");       // slots with a number, the others hold "a"
+    QTest::addColumn<QString>("password"); // in front of every command
+    QTest::addColumn<bool>("emptyTexts");  // replies, alarm texts and commands hold nothing
+    QTest::newRow("analog: all 10 phones, password prefix") << "analog" << 10 << "739164" << false;
+    QTest::newRow("analog: empty texts, no password") << "analog" << 0 << "" << true;
+    QTest::newRow("th: all 11 phones") << "th" << 11 << "12" << false;
+    QTest::newRow("th: one phone, empty texts") << "th" << 1 << "" << true;
+}
+
+// Every value of a controller goes from its registers into a file and back to the registers it
+// came from; a range code outside 0..3 writes the range the read kept.
+void TestConfigFile::registersToFileAndBack()
+{
+    QFETCH(QString, edition);
+    QFETCH(int, phones);
+    QFETCH(QString, password);
+    QFETCH(bool, emptyTexts);
+    const Edition &e = editionNamed(edition);
+    const QVector<qint16> nothing(10, 0);
+    const auto slot = [](const QString &text) {
+        QVector<qint16> registers = packedText(text);
+        registers.resize(10); // what a read of the slot returns
+        return registers;
+    };
+    const auto command = [&](const QString &text) {
+        return emptyTexts ? nothing : slot(password.isEmpty() ? text : password + "*" + text);
+    };
+    const auto text = [&](const QString &held) { return emptyTexts ? nothing : slot(held); };
+    const auto held = [&](const RegisterBlock &block) -> QVector<qint16> {
+        const QString n = QString::number(block.index + 1);
+        switch (block.field) {
+        case Field::Status: return {0, 0, 0, 0, 0, 0, 0x23};
+        case Field::OpenCommand: return command("开" + n);
+        case Field::CloseCommand: return command("关" + n);
+        case Field::OpenReply: return text(chinese(10)); // fills the read: no NUL in it
+        case Field::CloseReply: return text("关闭成功" + n);
+        case Field::AllCommand: return command(block.index == 0 ? "全开" : "全关");
+        case Field::DIAlarmText: return text("数字通道" + n);
+        case Field::AlarmText: return text("报警" + n);
+        case Field::PhoneSlot:
+            return slot(block.index < phones ? QStringLiteral("86139000000%1").arg(block.index, 2, 10, QChar('0')) : "a");
+        case Field::ActionTimes: return {10, 20, 30, 40, 50, 60, 70, 80};
+        case Field::Limits: return isTh(edition) ? QVector<qint16>{99, 0, -9, 5} : QVector<qint16>{-32768, 32767, 0, -1};
+        case Field::Calibration: return {-3, 3};
+        case Field::FullScale: return {5000, 32767};
+        case Field::RangeCodes: return {3, 7};
+        case Field::Options: return {5};
+        }
+        return {};
+    };
+    std::map<int, RegisterBlock> blocks; // what a whole read fetches, by address
+    for (const ReadStep &step : e.readBack)
+        if (step.kind == ReadStep::Kind::Read)
+            blocks[step.block.address] = step.block;
+    for (const WriteStep &step : e.writePlan)
+        if (step.block.field == Field::AllCommand)
+            blocks[step.block.address] = {step.block.field, step.block.index, step.block.address, 10};
+
+    ControllerConfig read = blankConfig(e);
+    for (const auto &[address, block] : blocks)
+        applyReadReply(read, e, address, held(block));
+    QCOMPARE(read.phones.size(), phones);
+    QCOMPARE(read.password, password);
+    QCOMPARE(read.rangeIndexes, (isTh(edition) ? QVector<int>() : QVector<int>{3, 0}));
+
+    const ControllerConfig opened = configurationFromJson(e, configurationJson(e, read));
+    QVERIFY(opened == read);
+    const ConfigWrite write = configWrite(e, opened);
+    QVERIFY(!write.refusal);
+    const QList<Field> numeric{Field::ActionTimes, Field::Limits, Field::Calibration, Field::FullScale, Field::Options};
+    for (const WriteRequest &request : write.requests) {
+        const QVector<qint16> registers = held(blocks.at(request.address));
+        if (request.field == Field::RangeCodes)
+            QCOMPARE(request.registers, (QVector<qint16>{3, 0}));
+        else if (!numeric.contains(request.field))
+            QCOMPARE(untilFirstNul(registersToText(request.registers)), untilFirstNul(registersToText(registers)));
+        else
+            QCOMPARE(request.registers, registers.first(request.registers.size()));
+        blocks.erase(request.address);
+    }
+    for (const auto &[address, block] : blocks) // read, never written: the status, empty th phone slots
+        QVERIFY2(block.field == Field::Status || (block.field == Field::PhoneSlot && block.index >= phones),
+                 qPrintable(QString::number(address)));
+
+    // Texts longer than a read carries go into a file and back whole, up to their 40-byte slot.
+    ControllerConfig longTexts = read;
+    longTexts.alarmTexts[0] = chinese(19) + "a";
+    longTexts.alarmTexts[1] = chinese(20);
+    QVERIFY(configurationFromJson(e, configurationJson(e, longTexts)) == longTexts);
+    for (const WriteRequest &request : configWrite(e, longTexts).requests)
+        if (request.field == Field::AlarmText && request.index < 2)
+            QCOMPARE(request.registers.size(), 20);
 }
 
 // A refused save leaves the old file whole and no temporary file beside it.
@@ -457,8 +568,9 @@ void TestConfigFile::backupHoldsWhatConnectReads_data()
     examplesOpen_data();
 }
 
-// A backup leaves out the all-on and all-off commands, which connecting does not read; opening it
-// restores every other value and leaves those two boxes as they are.
+// A backup holds what connecting read and the all-on and all-off commands read for it. A command
+// not read is left out: opening the file leaves its box as it is, as for a backup from before
+// the commands were kept.
 void TestConfigFile::backupHoldsWhatConnectReads()
 {
     QFETCH(QString, edition);
@@ -466,13 +578,16 @@ void TestConfigFile::backupHoldsWhatConnectReads()
     const auto source = writableRig(edition);
     source->form->ui.txtOpen[1]->setText("开灯");
     source->form->ui.txtAllCmd[0]->setText("源全开");
-    const QString path = saveBackup(*source->form, dir.filePath("backups"), QDateTime::currentDateTime());
+    ControllerConfig read = collectConfig(*source->form).config;
+    read.allCommands = {QStringLiteral("控制器全开"), std::nullopt};
+    const QString path = saveBackup(source->form->edition(), read, "COM1", dir.filePath("backups"),
+                                    QDateTime::currentDateTime());
     QVERIFY(path.startsWith(dir.filePath("backups/")));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QJsonObject saved = QJsonDocument::fromJson(file.readAll()).object();
     QJsonObject expected = fileOf(*source->form);
-    expected.remove("allOn");
+    expected["allOn"] = "控制器全开";
     expected.remove("allOff");
     QJsonObject savedWithoutTime = saved;
     savedWithoutTime.remove("saved");
@@ -482,8 +597,8 @@ void TestConfigFile::backupHoldsWhatConnectReads()
     target->form->ui.txtAllCmd[0]->setText("本机全开");
     target->form->ui.txtAllCmd[1]->setText("本机全关");
     openConfiguration(*target->form, path);
+    QCOMPARE(target->form->ui.txtAllCmd[0]->text(), "控制器全开");
     QCOMPARE(target->form->ui.txtOpen[1]->text(), "开灯");
-    QCOMPARE(target->form->ui.txtAllCmd[0]->text(), "本机全开");
     QCOMPARE(target->form->ui.txtAllCmd[1]->text(), "本机全关");
 
     // Only those two may be missing; a present one is checked as before.
@@ -510,8 +625,9 @@ void TestConfigFile::backupsKeepTheNewest()
 
     FormRig rig(analogEdition());
     const QDateTime now = start.addDays(1);
-    const QString first = saveBackup(*rig.form, folder.path(), now);
-    const QString second = saveBackup(*rig.form, folder.path(), now); // the same second
+    const ControllerConfig config = collectConfig(*rig.form).config;
+    const QString first = saveBackup(analogEdition(), config, "COM1", folder.path(), now);
+    const QString second = saveBackup(analogEdition(), config, "COM1", folder.path(), now); // the same second
     QVERIFY(first != second);
     const QStringList left = folder.entryList(QDir::Files);
     QCOMPARE(left.size(), keptBackups + 1);
@@ -538,7 +654,7 @@ void TestConfigFile::backupsKeepTheNewest()
 
     QFile blocker(dir.filePath("file"));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
-    QVERIFY_THROWS_EXCEPTION(ConfigFileError, saveBackup(*rig.form, dir.filePath("file/backups"), now));
+    QVERIFY_THROWS_EXCEPTION(ConfigFileError, saveBackup(analogEdition(), config, "COM1", dir.filePath("file/backups"), now));
 }
 
 int main(int argc, char **argv)

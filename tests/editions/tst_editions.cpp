@@ -1,12 +1,21 @@
 #include "edition_named.h"
+#include "editions/config_decoding.h"
+#include "editions/config_write_plan.h"
 #include "editions/edition.h"
+#include "packed_text.h"
 #include "register_map.h"
 
 #include <QTest>
 
+#include <functional>
 #include <numeric>
 
 using namespace alarmcfg;
+
+using ConfigChange = std::function<void(ControllerConfig &)>;
+using Replies = std::vector<std::pair<int, QVector<qint16>>>;
+Q_DECLARE_METATYPE(ConfigChange)
+Q_DECLARE_METATYPE(Replies)
 
 namespace {
 
@@ -28,6 +37,30 @@ std::vector<Span> spans(const std::vector<registermap::Read> &steps)
     for (const auto &step : steps)
         reads.push_back(step.span);
     return reads;
+}
+
+// A text as a read of its slot returns it: the first 10 registers, zeros after the text.
+QVector<qint16> slotRead(const QString &text)
+{
+    QVector<qint16> registers = packedText(text);
+    registers.resize(10);
+    return registers;
+}
+
+// `count` GBK bytes of text: two-byte characters, then "a" for an odd count.
+QString gbkText(int count)
+{
+    return QString(count / 2, QChar(u'字')) + QString(count % 2, QLatin1Char('a'));
+}
+
+// A configuration the write accepts: every text and the one phone number the th model needs.
+ControllerConfig writable(const Edition &edition)
+{
+    ControllerConfig config = blankConfig(edition);
+    config.password = "739164";
+    config.allCommands = {QStringLiteral("全开"), QStringLiteral("全关")};
+    config.phones = {"15800000000"};
+    return config;
 }
 
 int readCount(const std::vector<Span> &reads)
@@ -53,6 +86,10 @@ private slots:
     void blockAtMeaninglessAddress();
     void editionFacts();
     void factoryValues();
+    void readRepliesFillAConfiguration_data();
+    void readRepliesFillAConfiguration();
+    void configurationWrites_data();
+    void configurationWrites();
 };
 
 void TestEditions::readPlans_data()
@@ -244,6 +281,149 @@ void TestEditions::factoryValues()
         QCOMPARE(f->phone, QString("15800000000"));
         QCOMPARE(f->password, QString("739164"));
     }
+}
+
+void TestEditions::readRepliesFillAConfiguration_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<Replies>("replies"); // start address and registers, in the order they arrive
+    QTest::addColumn<ConfigChange>("expected"); // from the blank configuration
+
+    const QVector<qint16> nulThenTail{0x4F4B, 0x0000, 0x4142};
+    QTest::newRow("status: the firmware") << "analog" << Replies{{0, {0, 0, 0, 0, 0, 0, 0x23}}}
+                                          << ConfigChange([](auto &c) { c.firmware = "V2.3"; });
+    QTest::newRow("open command: password before the star")
+        << "analog" << Replies{{70, slotRead("123*开灯")}}
+        << ConfigChange([](auto &c) { c.password = "123"; c.relays[1].open = "开灯"; });
+    QTest::newRow("open command without a star: no password")
+        << "th" << Replies{{10, slotRead("123*开")}, {70, slotRead("开")}}
+        << ConfigChange([](auto &c) { c.relays[0].open = "开"; c.relays[1].open = "开"; });
+    QTest::newRow("close command: the command between the stars")
+        << "analog" << Replies{{30, slotRead("1*关*x")}} << ConfigChange([](auto &c) { c.relays[0].close = "关"; });
+    QTest::newRow("a text ends at its first NUL")
+        << "analog" << Replies{{870, nulThenTail}, {522, nulThenTail}}
+        << ConfigChange([](auto &c) { c.relays[1].closeReply = "OK"; c.inputAlarmTexts[0] = "OK"; });
+    QTest::newRow("all-off command, read for a file")
+        << "th" << Replies{{510, slotRead("739164*全关")}}
+        << ConfigChange([](auto &c) { c.allCommands[1] = "全关"; });
+    QTest::newRow("phone list emptied at its first slot")
+        << "analog"
+        << Replies{{710, slotRead("8615800000000")}, {730, slotRead("8613900000001")},
+                   {710, slotRead("a")}, {730, slotRead("8613900000001")}}
+        << ConfigChange([](auto &c) { c.phones = {"13900000001"}; });
+    QTest::newRow("th: eleventh phone slot") << "th" << Replies{{460, slotRead("8613900000011")}}
+                                             << ConfigChange([](auto &c) { c.phones = {"13900000011"}; });
+    QTest::newRow("range code outside 0..3 keeps its range")
+        << "analog" << Replies{{1026, {2, 1}}, {1026, {7, -1}}}
+        << ConfigChange([](auto &c) { c.rangeIndexes = {2, 1}; });
+    QTest::newRow("options: bits 0 to 2 only") << "analog" << Replies{{1030, {0x7FFA}}}
+                                               << ConfigChange([](auto &c) { c.options = {false, true, false}; });
+    QTest::newRow("a short reply leaves the rest") << "th" << Replies{{1010, {-5}}}
+                                                   << ConfigChange([](auto &c) { c.limits[0] = -5; });
+    QTest::newRow("th: eight action times read, four kept")
+        << "th" << Replies{{690, {1, 2, 3, 4, 5, 6, 7, 8}}}
+        << ConfigChange([](auto &c) { c.actionTimes = {1, 2, 3, 4}; });
+    QTest::newRow("an address no block starts at") << "analog" << Replies{{3, {1, 2}}, {1011, {9}}}
+                                                   << ConfigChange([](auto &) {});
+}
+
+// Replies go into the value as the window's read-back shows them.
+void TestEditions::readRepliesFillAConfiguration()
+{
+    QFETCH(QString, edition);
+    QFETCH(Replies, replies);
+    QFETCH(ConfigChange, expected);
+    const Edition &e = editionNamed(edition);
+    ControllerConfig config = blankConfig(e);
+    for (const auto &[address, registers] : replies)
+        applyReadReply(config, e, address, registers);
+    ControllerConfig wanted = blankConfig(e);
+    expected(wanted);
+    QVERIFY(config == wanted);
+}
+
+void TestEditions::configurationWrites_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::addColumn<ConfigChange>("change"); // from writable()
+    QTest::addColumn<int>("address");
+    QTest::addColumn<QVector<qint16>>("registers"); // none: no request there
+    QTest::addColumn<QString>("refusal");
+
+    const auto none = QVector<qint16>();
+    QTest::newRow("password in front of a command")
+        << "analog" << ConfigChange([](auto &c) { c.relays[0].open = "开"; }) << 10 << packedText("739164*开") << "";
+    QTest::newRow("th: a command without a password")
+        << "th" << ConfigChange([](auto &c) { c.password = ""; c.relays[1].close = "关灯1"; }) << 90
+        << packedText("关灯1") << "";
+    QTest::newRow("alarm text of 40 bytes fills its slot")
+        << "analog" << ConfigChange([](auto &c) { c.alarmTexts[2] = gbkText(40); }) << 810 << packedText(gbkText(40)) << "";
+    QTest::newRow("alarm text of 39 bytes ends in its pad byte")
+        << "th" << ConfigChange([](auto &c) { c.alarmTexts[3] = gbkText(39); }) << 830 << packedText(gbkText(39)) << "";
+    QTest::newRow("alarm text of 41 bytes")
+        << "analog" << ConfigChange([](auto &c) { c.alarmTexts[0] = gbkText(41); }) << 770 << none
+        << WriteMessages::textTooLong;
+    QTest::newRow("input text of 41 bytes")
+        << "th" << ConfigChange([](auto &c) { c.inputAlarmTexts[3] = gbkText(41); }) << 582 << none
+        << WriteMessages::textTooLong;
+    QTest::newRow("command of 21 bytes with its password")
+        << "analog" << ConfigChange([](auto &c) { c.relays[7].close = gbkText(14); }) << 450 << none
+        << WriteMessages::commandTooLong;
+    QTest::newRow("all-on command absent: the controller keeps its own")
+        << "analog" << ConfigChange([](auto &c) { c.allCommands[0].reset(); }) << 490 << none << "";
+    QTest::newRow("th: all-off command absent")
+        << "th" << ConfigChange([](auto &c) { c.allCommands[1].reset(); }) << 510 << none << "";
+    QTest::newRow("all-off command present")
+        << "th" << ConfigChange([](auto &) {}) << 510 << packedText("739164*全关") << "";
+    QTest::newRow("analog: tenth phone")
+        << "analog" << ConfigChange([](auto &c) { c.phones = QStringList(10, "13900000001"); }) << 1220
+        << packedText("8613900000001") << "";
+    QTest::newRow("analog: a slot without a number gets the marker")
+        << "analog" << ConfigChange([](auto &) {}) << 730 << packedText("a") << "";
+    QTest::newRow("th: eleventh phone")
+        << "th" << ConfigChange([](auto &c) { c.phones = QStringList(11, "13900000011"); }) << 460
+        << packedText("8613900000011") << "";
+    QTest::newRow("th: no phone number")
+        << "th" << ConfigChange([](auto &c) { c.phones.clear(); }) << 260 << none << WriteMessages::noPhoneNumber;
+    QTest::newRow("password of 7 characters")
+        << "analog" << ConfigChange([](auto &c) { c.password = "1234567"; }) << 10 << none
+        << WriteMessages::passwordTooLong;
+    QTest::newRow("analog: limits over the register's range")
+        << "analog" << ConfigChange([](auto &c) { c.limits = {-32768, 32767, 0, 1}; }) << 1010
+        << QVector<qint16>{-32768, 32767, 0, 1} << "";
+    QTest::newRow("th: a limit of three characters")
+        << "th" << ConfigChange([](auto &c) { c.limits[2] = 100; }) << 1010 << none << WriteMessages::limitTooLong;
+    QTest::newRow("th: four action times")
+        << "th" << ConfigChange([](auto &c) { c.actionTimes = {1, 2, 3, 4}; }) << 690 << QVector<qint16>{1, 2, 3, 4} << "";
+    QTest::newRow("no range chosen: 0xFFFF")
+        << "analog" << ConfigChange([](auto &c) { c.rangeIndexes = {-1, 3}; }) << 1026 << QVector<qint16>{-1, 3} << "";
+    QTest::newRow("options word")
+        << "analog" << ConfigChange([](auto &c) { c.options = {true, false, true}; }) << 1030 << QVector<qint16>{5}
+        << "";
+    QTest::newRow("th: no options word") << "th" << ConfigChange([](auto &c) { c.options = {true, true, true}; })
+                                         << 1030 << none << "";
+}
+
+// The request a configuration's write sends at `address`, or why the write is refused.
+void TestEditions::configurationWrites()
+{
+    QFETCH(QString, edition);
+    QFETCH(ConfigChange, change);
+    QFETCH(int, address);
+    QFETCH(QVector<qint16>, registers);
+    QFETCH(QString, refusal);
+    const Edition &e = editionNamed(edition);
+    ControllerConfig config = writable(e);
+    change(config);
+    const ConfigWrite write = configWrite(e, config);
+    const std::optional<WriteRefusal> refused = writeRefusal(e, config);
+    QCOMPARE(refused ? refused->message : QString(), refusal);
+    if (!refusal.isEmpty())
+        return;
+    const auto at = std::ranges::find(write.requests, address, &WriteRequest::address);
+    QCOMPARE(at == write.requests.end() ? QVector<qint16>() : at->registers, registers);
+    QCOMPARE(write.requests.front().address, 10);
+    QCOMPARE(std::ranges::count(write.requests, true, &WriteRequest::singleRegister), e.hasOptions ? 1 : 0);
 }
 
 QTEST_GUILESS_MAIN(TestEditions)

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "model/controller_config.h"
+
+#include <array>
+#include <optional>
+
+namespace alarmcfg {
+
+class FormMain;
+
+// Reads every value a configuration file holds from the connected controller: the read-back's
+// blocks, then the all-on and all-off commands, into `start` (values the read keeps, such as a
+// range code outside 0..3, keep what `start` holds). The window's boxes do not change. A
+// controller that falls silent ends the read as the read-back's does. The configuration when
+// every read was answered and the connection still stands.
+std::optional<ControllerConfig> readWholeConfiguration(FormMain &form, ControllerConfig start);
+
+// The all-on and all-off commands as the controller holds them, one request each; a command whose
+// read was not answered stays absent. The window's boxes do not change.
+std::array<std::optional<QString>, 2> readAllCommands(FormMain &form);
+
+} // namespace alarmcfg
