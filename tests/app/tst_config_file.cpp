@@ -637,7 +637,7 @@ void TestConfigFile::backupsKeepTheNewest()
     QVERIFY(left.contains(backupFileName(start.addSecs(2), "COM1")));
     QVERIFY(left.contains(QFileInfo(first).fileName()) && left.contains(QFileInfo(second).fileName()));
 
-    const QString behind = saveBackup(*rig.form, folder.path(), start.addSecs(-1)); // clock set back
+    const QString behind = saveBackup(analogEdition(), config, "COM1", folder.path(), start.addSecs(-1)); // clock set back
     QVERIFY(QFile::exists(behind));
     QCOMPARE(folder.entryList(QDir::Files).size(), keptBackups + 1);
 #ifdef Q_OS_UNIX
