@@ -18,27 +18,6 @@ namespace alarmcfg {
 
 namespace {
 
-// The status registers of the replies that arrive while it lives.
-class StatusReplies {
-public:
-    StatusReplies(modbus &component, QVector<qint16> &status)
-        : connection_(QObject::connect(
-              &component, &modbus::FC03ReadHoldingRegisterRespond4X, &component,
-              [&status](qint16, qint16, qint16 &, qint16 startAddress, QVector<qint16> &data, qint16 count) {
-                  if (startAddress == statusBlock.address)
-                      status = repliedRegisters(data, count);
-              },
-              Qt::DirectConnection))
-    {
-    }
-    ~StatusReplies() { QObject::disconnect(connection_); }
-    StatusReplies(const StatusReplies &) = delete;
-    StatusReplies &operator=(const StatusReplies &) = delete;
-
-private:
-    QMetaObject::Connection connection_;
-};
-
 enum class ProbeResult { Answered, Silent, Refused };
 
 // Reads the status block. The program refuses a controller whose firmware its edition cannot
@@ -48,7 +27,10 @@ ProbeResult probe(ControllerLink &link, const Edition &edition)
     QVector<qint16> status;
     bool answered = false;
     {
-        const StatusReplies replies(link.component, status);
+        const ReadRepliesTo replies(link.component, [&status](int startAddress, const QVector<qint16> &registers) {
+            if (startAddress == statusBlock.address)
+                status = registers;
+        });
         answered = readBlock(link, statusBlock);
     }
     if (link.view.isEnding())

@@ -67,4 +67,18 @@ QVector<qint16> repliedRegisters(const QVector<qint16> &data, qint16 count)
     return data.first(std::clamp<qsizetype>(count, 0, data.size()));
 }
 
+ReadRepliesTo::ReadRepliesTo(modbus &component, Take take)
+    : connection_(QObject::connect(
+          &component, &modbus::FC03ReadHoldingRegisterRespond4X, &component,
+          [take = std::move(take)](qint16, qint16, qint16 &, qint16 startAddress, QVector<qint16> &data,
+                                   qint16 count) { take(startAddress, repliedRegisters(data, count)); },
+          Qt::DirectConnection))
+{
+}
+
+ReadRepliesTo::~ReadRepliesTo()
+{
+    QObject::disconnect(connection_);
+}
+
 } // namespace alarmcfg

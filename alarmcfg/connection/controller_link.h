@@ -2,6 +2,7 @@
 
 #include "model/request_tally.h"
 
+#include <QObject>
 #include <QString>
 #include <QVector>
 
@@ -79,5 +80,18 @@ QString failureNote(const RequestTally &tally);
 
 // The registers a read reply holds: the component's array carries one spare element.
 QVector<qint16> repliedRegisters(const QVector<qint16> &data, qint16 count);
+
+// Hands `take` each read reply the component raises while it lives, however the reads end.
+class ReadRepliesTo {
+public:
+    using Take = std::function<void(int startAddress, const QVector<qint16> &registers)>;
+    ReadRepliesTo(modbus &component, Take take);
+    ~ReadRepliesTo();
+    ReadRepliesTo(const ReadRepliesTo &) = delete;
+    ReadRepliesTo &operator=(const ReadRepliesTo &) = delete;
+
+private:
+    QMetaObject::Connection connection_;
+};
 
 } // namespace alarmcfg

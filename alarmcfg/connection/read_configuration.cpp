@@ -9,34 +9,11 @@
 #include "editions/plan_builders.h"
 #include "window/form_main.h"
 
-#include "modbus/modbus.h"
-
 #include <utility>
 
 namespace alarmcfg {
 
 namespace {
-
-// The replies of the reads made while it lives go into `config`, however the reads end.
-class RepliesInto {
-public:
-    RepliesInto(ControllerLink &link, const Edition &edition, ControllerConfig &config)
-        : connection_(QObject::connect(
-              &link.component, &modbus::FC03ReadHoldingRegisterRespond4X, &link.component,
-              [&edition, &config](qint16, qint16, qint16 &, qint16 startAddress, QVector<qint16> &data,
-                                  qint16 count) {
-                  applyReadReply(config, edition, startAddress, repliedRegisters(data, count));
-              },
-              Qt::DirectConnection))
-    {
-    }
-    ~RepliesInto() { QObject::disconnect(connection_); }
-    RepliesInto(const RepliesInto &) = delete;
-    RepliesInto &operator=(const RepliesInto &) = delete;
-
-private:
-    QMetaObject::Connection connection_;
-};
 
 // While it lives, the window shows only the live state of the replies it gets.
 class WindowKeepsItsValues {
@@ -78,7 +55,9 @@ std::vector<RegisterBlock> allCommandBlocks(const Edition &edition)
 bool readBlocksInto(ControllerLink &link, const Edition &edition, ControllerConfig &config,
                     const std::vector<RegisterBlock> &blocks)
 {
-    const RepliesInto into(link, edition, config);
+    const ReadRepliesTo into(link.component, [&edition, &config](int startAddress, const QVector<qint16> &registers) {
+        applyReadReply(config, edition, startAddress, registers);
+    });
     bool answered = true;
     for (const RegisterBlock &block : blocks) {
         if (link.view.isEnding())

@@ -63,7 +63,6 @@ public:
     // sets it.
     std::function<QString(bool complete)> afterConnectReadBack;
 
-    using RequestTally = alarmcfg::RequestTally;
     RequestTally requestTally;
 
     // While a read fills a configuration rather than the window (a compare, a backup), the
