@@ -38,6 +38,7 @@ public:
     ControllerLink &operator=(const ControllerLink &) = delete;
 
 private:
+    // Before the references, which a link with its own state binds to these.
     bool ownConnected_ = false;
     RequestTally ownTally_;
 
