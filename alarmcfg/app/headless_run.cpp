@@ -1,18 +1,16 @@
 #include "app/headless_run.h"
 
-#include "app/assembly.h"
 #include "app/config_file.h"
 #include "app/traffic_log.h"
 #include "connection/connect.h"
+#include "connection/controller_link.h"
 #include "connection/port_choice.h"
 #include "connection/read_configuration.h"
 #include "editing/write_parameters.h"
 #include "editions/config_decoding.h"
-#include "window/form_main.h"
 
 #include "modbus/modbus.h"
 
-#include <QComboBox>
 #include <QTextStream>
 
 #include <optional>
@@ -23,42 +21,44 @@ namespace {
 
 constexpr int failureExitCode = 1;
 
-// The hidden window, its messages and the progress on standard error, one line each.
-class HiddenWindow {
+// The link to the controller, its messages and the progress on standard error, one line each.
+class CommandLineLink {
 public:
-    HiddenWindow(const CommandLine &commandLine, const Edition &edition, TrafficLog *trafficLog)
-        : form(edition)
+    CommandLineLink(const CommandLine &commandLine, const Edition &edition, TrafficLog *trafficLog)
+        : edition(edition)
+        , link(component, LinkView{.showMessage = [this](const QString &text) { tell(text); }})
         , err_(stderr)
-        , programName_(edition.programName)
+        , port_(commandLine.port)
     {
-        assembleWindow(form);
-        form.setMessageSink([this](const QString &text) {
-            lastMessage = text;
-            report(text);
-        });
-        form.setProgramEnd([] {}); // isEnding() now holds: nothing more is sent
+        component.setMessageSink(link.view.showMessage);
         if (trafficLog)
-            trafficLog->observe(*form.modbus1);
-        preselectPort(form, commandLine.port); // the command line has checked the name
+            trafficLog->observe(component);
     }
 
-    void report(const QString &line) { err_ << programName_ << ": " << line << Qt::endl; }
+    void report(const QString &line) { err_ << edition.programName << ": " << line << Qt::endl; }
 
     // Probes first, as connecting does; a missing port, a silent controller or an old firmware
     // has said why when this is false.
     bool connect()
     {
-        report(QStringLiteral("连接 %1").arg(portWithModel(form.ui.cmbComSel->currentText(), form.edition())));
-        connectWithoutReadBack(form);
-        return form.IsConnected;
+        report(QStringLiteral("连接 %1").arg(portWithModel(shownPortName(port_), edition)));
+        return connectLink(link, edition, port_); // the command line has checked the name
     }
 
-    FormMain form;
+    const Edition &edition;
+    modbus component;
+    ControllerLink link;
     QString lastMessage;
 
 private:
+    void tell(const QString &text)
+    {
+        lastMessage = text;
+        report(text);
+    }
+
     QTextStream err_;
-    QString programName_;
+    QString port_;
 };
 
 // How a run ended, and the exit status each outcome gives. --verify tells a controller that
@@ -88,75 +88,75 @@ int exitStatusOf(Outcome outcome, CommandLine::Action action)
     return failureExitCode;
 }
 
-std::optional<ControllerConfig> readBack(HiddenWindow &window)
+std::optional<ControllerConfig> readBack(CommandLineLink &session)
 {
-    window.report(QStringLiteral("读取全部参数"));
-    return readWholeConfiguration(window.form, blankConfig(window.form.edition()));
+    session.report(QStringLiteral("读取全部参数"));
+    return readWholeConfiguration(session.link, session.edition, blankConfig(session.edition));
 }
 
 // The file is checked first, so a read that could not be saved sends nothing.
-Outcome readIntoFile(HiddenWindow &window, const QString &path)
+Outcome readIntoFile(CommandLineLink &session, const QString &path)
 {
     checkSavable(path);
-    if (!window.connect())
+    if (!session.connect())
         return Outcome::ControllerNotRead;
-    const std::optional<ControllerConfig> config = readBack(window);
+    const std::optional<ControllerConfig> config = readBack(session);
     if (!config) {
-        window.report(QStringLiteral("控制器没有回答全部读取请求，未保存 %1").arg(path));
+        session.report(QStringLiteral("控制器没有回答全部读取请求，未保存 %1").arg(path));
         return Outcome::ControllerNotRead;
     }
-    saveConfiguration(window.form.edition(), *config, path);
-    window.report(QStringLiteral("已保存 %1").arg(path));
+    saveConfiguration(session.edition, *config, path);
+    session.report(QStringLiteral("已保存 %1").arg(path));
     return Outcome::Done;
 }
 
 // The file is checked in full before the port is opened, so a bad file sends nothing.
-Outcome writeFromFile(HiddenWindow &window, const QString &path)
+Outcome writeFromFile(CommandLineLink &session, const QString &path)
 {
-    window.report(QStringLiteral("检查 %1").arg(path));
-    const ControllerConfig config = openConfiguration(window.form.edition(), path);
-    if (!window.connect())
+    session.report(QStringLiteral("检查 %1").arg(path));
+    const ControllerConfig config = openConfiguration(session.edition, path);
+    if (!session.connect())
         return Outcome::Failed;
-    window.report(QStringLiteral("写入全部参数"));
-    writeConfiguration(window.form, config);
-    return window.lastMessage == WriteMessages::succeeded ? Outcome::Done : Outcome::Failed;
+    session.report(QStringLiteral("写入全部参数"));
+    writeConfiguration(session.link, session.edition, config);
+    return session.lastMessage == WriteMessages::succeeded ? Outcome::Done : Outcome::Failed;
 }
 
 // The file is checked before the port is opened; each difference is one line, the field named as
 // the window names it.
-Outcome verifyAgainstFile(HiddenWindow &window, const QString &path)
+Outcome verifyAgainstFile(CommandLineLink &session, const QString &path)
 {
-    window.report(QStringLiteral("检查 %1").arg(path));
-    const Edition &edition = window.form.edition();
+    session.report(QStringLiteral("检查 %1").arg(path));
+    const Edition &edition = session.edition;
     const ControllerConfig file = comparedConfiguration(edition, path);
-    if (!window.connect())
+    if (!session.connect())
         return Outcome::ControllerNotRead;
-    const std::optional<ControllerConfig> controller = readBack(window);
+    const std::optional<ControllerConfig> controller = readBack(session);
     if (!controller) {
-        window.report(QStringLiteral("控制器没有回答全部读取请求，无法与 %1 比较").arg(path));
+        session.report(QStringLiteral("控制器没有回答全部读取请求，无法与 %1 比较").arg(path));
         return Outcome::ControllerNotRead;
     }
     const std::vector<ConfigDifference> differences = configDifferences(edition, file, *controller);
     for (const ConfigDifference &difference : differences)
-        window.report(differenceLine(difference));
+        session.report(differenceLine(difference));
     if (!differences.empty()) {
-        window.report(QStringLiteral("控制器与 %1 有%2处不同").arg(path).arg(differences.size()));
+        session.report(QStringLiteral("控制器与 %1 有%2处不同").arg(path).arg(differences.size()));
         return Outcome::Differs;
     }
-    window.report(QStringLiteral("控制器与 %1 一致").arg(path));
+    session.report(QStringLiteral("控制器与 %1 一致").arg(path));
     return Outcome::Done;
 }
 
-Outcome run(HiddenWindow &window, const CommandLine &commandLine)
+Outcome run(CommandLineLink &session, const CommandLine &commandLine)
 {
     try {
         if (commandLine.action == CommandLine::Action::Read)
-            return readIntoFile(window, commandLine.file);
+            return readIntoFile(session, commandLine.file);
         if (commandLine.action == CommandLine::Action::Verify)
-            return verifyAgainstFile(window, commandLine.file);
-        return writeFromFile(window, commandLine.file);
+            return verifyAgainstFile(session, commandLine.file);
+        return writeFromFile(session, commandLine.file);
     } catch (const ConfigFileError &error) {
-        window.report(error.message());
+        session.report(error.message());
         return Outcome::FileUnusable;
     }
 }
@@ -165,8 +165,8 @@ Outcome run(HiddenWindow &window, const CommandLine &commandLine)
 
 int runWithoutWindow(const CommandLine &commandLine, const Edition &edition, TrafficLog *trafficLog)
 {
-    HiddenWindow window(commandLine, edition, trafficLog);
-    return exitStatusOf(run(window, commandLine), commandLine.action);
+    CommandLineLink session(commandLine, edition, trafficLog);
+    return exitStatusOf(run(session, commandLine), commandLine.action);
 }
 
 } // namespace alarmcfg

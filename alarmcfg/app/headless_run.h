@@ -4,8 +4,8 @@
 #include "editions/edition.h"
 
 // --read, --write and --verify: configuration values read from and written to the controller
-// through the connection of a hidden window, its messages on standard error. Needs a running
-// QApplication (the offscreen platform will do).
+// through a link of their own, without a window; its messages on standard error. Needs a
+// QCoreApplication.
 namespace alarmcfg {
 
 class TrafficLog;

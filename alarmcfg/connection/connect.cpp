@@ -3,6 +3,7 @@
 #include "connection/handler_guard.h"
 #include "connection/link.h"
 #include "connection/port_choice.h"
+#include "connection/read_back_decoding.h"
 #include "connection/read_sequence.h"
 #include "connection/status_line.h"
 #include "window/form_main.h"
@@ -17,15 +18,29 @@ namespace alarmcfg {
 
 namespace {
 
-// True when the controller answered the status read.
-bool probe(FormMain &form)
+enum class ProbeResult { Answered, Silent, Refused };
+
+// Reads the status block. The program refuses a controller whose firmware its edition cannot
+// configure (the window has ended by then; elsewhere the refusal is said here).
+ProbeResult probe(ControllerLink &link, const Edition &edition)
 {
-    form.StatusSeen = false;
-    readBlock(form, statusBlock);
-    if (form.isEnding())
-        return false;
+    QVector<qint16> status;
+    bool answered = false;
+    {
+        const ReadRepliesTo replies(link.component, [&status](int startAddress, const QVector<qint16> &registers) {
+            if (startAddress == statusBlock.address)
+                status = registers;
+        });
+        answered = readBlock(link, statusBlock);
+    }
+    if (link.view.isEnding())
+        return ProbeResult::Refused;
+    if (answered && refusesFirmware(edition, status)) {
+        link.view.showMessage(firmwareTooOldMessage);
+        return ProbeResult::Refused;
+    }
     QThread::msleep(settleAfterProbeMs);
-    return form.StatusSeen;
+    return answered ? ProbeResult::Answered : ProbeResult::Silent;
 }
 
 // The device the choice opens, or the typed text when it leads nowhere.
@@ -36,24 +51,33 @@ QString deviceName(const FormMain &form)
 }
 
 // True when a controller answered and polling runs.
+bool openAndProbe(ControllerLink &link, const Edition &edition, const QString &device)
+{
+    if (!link.component.OpenPort()) {
+        link.view.showStatus(ConnectStatus::notOpened.arg(device)); // the component has said why
+        return false;
+    }
+    const ProbeResult result = probe(link, edition);
+    if (result == ProbeResult::Answered) {
+        goOnline(link);
+        return true;
+    }
+    if (result == ProbeResult::Silent) {
+        link.view.showStatus(ConnectStatus::noController.arg(device));
+        link.view.showMessage(noControllerMessage);
+        link.component.ClosePort();
+    }
+    return false;
+}
+
 bool openAndProbe(FormMain &form, const QString &device)
 {
     applyChosenPort(form);
-    if (!form.modbus1->OpenPort()) {
-        showStatus(form, ConnectStatus::notOpened.arg(device)); // the component has said why
+    ControllerLink link = windowLink(form);
+    if (!openAndProbe(link, form.edition(), device))
         return false;
-    }
-    if (probe(form)) {
-        goOnline(form);
-        rememberPort(form);
-        return true;
-    }
-    if (!form.isEnding()) {
-        showStatus(form, ConnectStatus::noController.arg(device));
-        form.showMessage(noControllerMessage);
-        form.modbus1->ClosePort();
-    }
-    return false;
+    rememberPort(form);
+    return true;
 }
 
 void readEverything(FormMain &form, const QString &device)
@@ -84,12 +108,11 @@ QString portWithModel(const QString &port, const Edition &edition)
     return QStringLiteral("%1（%2）").arg(port, edition.modelName);
 }
 
-void connectWithoutReadBack(FormMain &form)
+bool connectLink(ControllerLink &link, const Edition &edition, const QString &port)
 {
-    runHandler(form, [&form] {
-        if (!form.IsConnected)
-            openAndProbe(form, deviceName(form));
-    });
+    applyPort(link.component, port);
+    runHandler(link, [&] { openAndProbe(link, edition, port.trimmed()); });
+    return link.connected;
 }
 
 void cmdConnect_Click(FormMain &form)

@@ -34,8 +34,9 @@ QString portWithModel(const QString &port, const Edition &edition);
 // IsConnected.
 void cmdConnect_Click(FormMain &form);
 
-// Connects as the button does but without the read-back, for callers that fill the window
-// themselves; does nothing while connected.
-void connectWithoutReadBack(FormMain &form);
+// Connects `link` to the controller at `port` (a name the command line accepts) as the button
+// connects the window, without the read-back; a missing port, a silent controller or an old
+// firmware has said why when this is false.
+bool connectLink(ControllerLink &link, const Edition &edition, const QString &port);
 
 } // namespace alarmcfg

@@ -1,7 +1,6 @@
 #include "connection/handler_guard.h"
 
 #include "connection/link.h"
-#include "window/form_main.h"
 
 #include "modbus/modbus.h"
 #include "modbus/serial_port.h"
@@ -10,15 +9,21 @@
 
 namespace alarmcfg {
 
-void runHandler(FormMain &form, const std::function<void()> &handler, const QString &cutShort)
+void runHandler(ControllerLink &link, const std::function<void()> &handler, const QString &cutShort)
 {
-    if (form.isEnding())
+    if (link.view.isEnding())
         return;
     try {
         handler();
     } catch (const SerialPortError &e) {
-        dropConnection(form, connectionLostMessage(QString::fromUtf8(e.what()), cutShort));
+        dropConnection(link, connectionLostMessage(QString::fromUtf8(e.what()), cutShort));
     }
+}
+
+void runHandler(FormMain &form, const std::function<void()> &handler, const QString &cutShort)
+{
+    ControllerLink link = windowLink(form);
+    runHandler(link, handler, cutShort);
 }
 
 namespace {
@@ -27,20 +32,17 @@ namespace {
 // the lost-connection message: its own message is withheld, so the user is told once.
 class WithheldMessages {
 public:
-    explicit WithheldMessages(FormMain &form) : form(form)
+    explicit WithheldMessages(ControllerLink &link) : link(link)
     {
-        if (form.IsConnected)
-            form.modbus1->setMessageSink([](const QString &) {});
+        if (link.connected)
+            link.component.setMessageSink([](const QString &) {});
     }
-    ~WithheldMessages()
-    {
-        form.modbus1->setMessageSink([&form = form](const QString &text) { form.showMessage(text); });
-    }
+    ~WithheldMessages() { link.component.setMessageSink(link.view.showMessage); }
     WithheldMessages(const WithheldMessages &) = delete;
     WithheldMessages &operator=(const WithheldMessages &) = delete;
 
 private:
-    FormMain &form;
+    ControllerLink &link;
 };
 
 bool timedOut(const RequestOutcome &outcome)
@@ -51,7 +53,7 @@ bool timedOut(const RequestOutcome &outcome)
 // Marks the requests that follow as one sequence until it ends, however it ends.
 class SequenceScope {
 public:
-    SequenceScope(FormMain &form, int requestCount) : tally(form.requestTally)
+    SequenceScope(RequestTally &tally, int requestCount) : tally(tally)
     {
         tally.sequenceFirst = tally.sent;
         tally.sequenceLength = requestCount;
@@ -62,7 +64,7 @@ public:
     SequenceScope &operator=(const SequenceScope &) = delete;
 
 private:
-    FormMain::RequestTally &tally;
+    RequestTally &tally;
 };
 
 QString silenceText(const SilenceReport &report)
@@ -75,34 +77,47 @@ QString silenceText(const SilenceReport &report)
 
 } // namespace
 
-bool sendRequest(FormMain &form, const std::function<bool()> &request)
+bool sendRequest(ControllerLink &link, const std::function<bool()> &request)
 {
-    const bool connected = form.IsConnected;
-    const WithheldMessages withheld(form);
+    const bool connected = link.connected;
+    const WithheldMessages withheld(link);
     const bool answered = request();
-    FormMain::RequestTally &tally = form.requestTally;
+    RequestTally &tally = link.tally;
     ++tally.sent;
     tally.unanswered += answered ? 0 : 1;
-    const RequestOutcome outcome = form.modbus1->lastRequestOutcome();
+    const RequestOutcome outcome = link.component.lastRequestOutcome();
     if (!outcome.raisedEvent() && connected)
-        throw SerialPortError(form.modbus1->lastPortFailure().toStdString());
+        throw SerialPortError(link.component.lastPortFailure().toStdString());
     tally.silentInARow = timedOut(outcome) ? tally.silentInARow + 1 : 0;
     if (tally.sequenceLength > 0 && tally.silentInARow >= silentRequestLimit)
         throw ControllerSilent(tally.sent - tally.sequenceFirst, tally.sequenceLength);
     return answered;
 }
 
-bool runSequence(FormMain &form, int requestCount, const SilenceReport &report,
+bool sendRequest(FormMain &form, const std::function<bool()> &request)
+{
+    ControllerLink link = windowLink(form);
+    return sendRequest(link, request);
+}
+
+bool runSequence(ControllerLink &link, int requestCount, const SilenceReport &report,
                  const std::function<void()> &sequence)
 {
-    const SequenceScope scope(form, requestCount);
+    const SequenceScope scope(link.tally, requestCount);
     try {
         sequence();
         return true;
     } catch (const ControllerSilent &silent) {
-        dropConnection(form, silenceText(report), silenceStatus.arg(silent.stoppedAt).arg(silent.requestCount));
+        dropConnection(link, silenceText(report), silenceStatus.arg(silent.stoppedAt).arg(silent.requestCount));
         return false;
     }
+}
+
+bool runSequence(FormMain &form, int requestCount, const SilenceReport &report,
+                 const std::function<void()> &sequence)
+{
+    ControllerLink link = windowLink(form);
+    return runSequence(link, requestCount, report, sequence);
 }
 
 } // namespace alarmcfg

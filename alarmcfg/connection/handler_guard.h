@@ -1,5 +1,7 @@
 #pragma once
 
+#include "connection/controller_link.h"
+
 #include <QString>
 
 #include <functional>
@@ -12,12 +14,14 @@ class FormMain;
 // Runs one handler that talks to the controller. Nothing runs once the program is ending; a port
 // that fails under the handler ends its sequence and gives up the connection, so no exception
 // reaches the event loop. `cutShort` tells the user what the loss left unfinished, if anything.
+void runHandler(ControllerLink &link, const std::function<void()> &handler, const QString &cutShort = {});
 void runHandler(FormMain &form, const std::function<void()> &handler, const QString &cutShort = {});
 
 // Runs one request and returns its result. While connected, a request that could not even be
 // sent (no reply event was raised) means the port is gone: it throws SerialPortError with the
 // component's reason, so the sequence ends instead of every further request failing the same way,
 // and the user hears of it once, as the lost connection.
+bool sendRequest(ControllerLink &link, const std::function<bool()> &request);
 bool sendRequest(FormMain &form, const std::function<bool()> &request);
 
 // Requests in a row of one sequence that may go without any reply before the sequence stops: a
@@ -50,6 +54,8 @@ inline const QString silenceStatus = QStringLiteral("控制器不再应答：在
 // Runs `sequence`, which sends `requestCount` requests through sendRequest. When the controller
 // stops answering, the sequence ends there and the connection is given up (polling would only
 // time out as well), with one message: `report`'s failure message and why. False then.
+bool runSequence(ControllerLink &link, int requestCount, const SilenceReport &report,
+                 const std::function<void()> &sequence);
 bool runSequence(FormMain &form, int requestCount, const SilenceReport &report,
                  const std::function<void()> &sequence);
 

@@ -9,18 +9,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <utility>
+
 namespace alarmcfg {
 
 namespace {
-
-void closePortQuietly(modbus &port)
-{
-    try {
-        port.ClosePort();
-    } catch (const SerialPortError &) {
-        // The device is gone; there is nothing left to close.
-    }
-}
 
 void stopTimers(FormMain &form)
 {
@@ -36,6 +29,21 @@ void showOffline(FormMain &form)
 }
 
 } // namespace
+
+ControllerLink windowLink(FormMain &form)
+{
+    FormMain *f = &form;
+    LinkView view;
+    view.showMessage = [f](const QString &text) { f->showMessage(text); };
+    view.showStatus = [f](const QString &text) { showStatus(*f, text); };
+    view.wentOnline = [f] { goOnline(*f); };
+    view.wentOffline = [f] {
+        stopTimers(*f);
+        showOffline(*f);
+    };
+    view.isEnding = [f] { return f->isEnding(); };
+    return ControllerLink(*form.modbus1, form.IsConnected, form.requestTally, std::move(view));
+}
 
 void showLiveValuesCurrent(FormMain &form, bool current)
 {
@@ -63,25 +71,16 @@ void goOffline(FormMain &form)
     showStatus(form, disconnectedStatus);
 }
 
-QString connectionLostMessage(const QString &reason, const QString &cutShort)
-{
-    QStringList lines{portFailureMessage, cutShort, reason};
-    lines.removeAll(QString());
-    return lines.join(QLatin1Char('\n'));
-}
-
 void dropConnection(FormMain &form, const QString &message)
 {
-    dropConnection(form, message, linkLostStatus.arg(QString(message).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+    ControllerLink link = windowLink(form);
+    dropConnection(link, message);
 }
 
 void dropConnection(FormMain &form, const QString &message, const QString &status)
 {
-    closePortQuietly(*form.modbus1);
-    stopTimers(form);
-    showOffline(form);
-    showStatus(form, status);
-    form.showMessage(message);
+    ControllerLink link = windowLink(form);
+    dropConnection(link, message, status);
 }
 
 void releaseLink(FormMain &form)

@@ -1,24 +1,12 @@
 #pragma once
 
+#include "connection/controller_link.h"
+
 #include <QString>
 
 namespace alarmcfg {
 
 class FormMain;
-
-// The connect button's caption once a connection has ended.
-inline const QString disconnectedCaption = QStringLiteral("链接");
-// Shown by every handler that needs a connection when there is none.
-inline const QString connectFirstMessage = QStringLiteral("请链接设备");
-inline const QString portFailureMessage = QStringLiteral("串口通信错误，连接已断开！");
-inline const QString connectedCaption = QStringLiteral("断开");
-// The status line once a connection has ended.
-inline const QString disconnectedStatus = QStringLiteral("已断开连接");
-inline const QString linkLostStatus = QStringLiteral("连接已中断：%1");
-
-// The lost-connection message: then, each on a line of its own when there is one, what the loss
-// cut short and the port's reason.
-QString connectionLostMessage(const QString &reason, const QString &cutShort = {});
 
 inline constexpr int pollingPeriodMs = 1000;
 // How long polls may go unanswered before the connection is given up.
@@ -26,6 +14,10 @@ inline constexpr int watchdogPeriodMs = 5000;
 
 // The one owner of the link state: the port, IsConnected, the connect button's caption, polling
 // (Timer1) and the watchdog (Timer2) change together here and nowhere else.
+
+// The window's link: its modbus1, IsConnected and request tally, shown in its widgets. Made for
+// each operation; it holds nothing of its own.
+ControllerLink windowLink(FormMain &form);
 
 // The live values (txtAI, the input indicators, the firmware version) keep their last reading but
 // are shown disabled while there is no connection, so nobody takes a dead value for a live one.

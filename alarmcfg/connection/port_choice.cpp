@@ -138,6 +138,19 @@ void applyChosenPort(FormMain &form)
     form.modbus1->setDevicePath(typedDevicePath(form));
 }
 
+QString shownPortName(const QString &port)
+{
+    const int number = comNumber(port);
+    return number > 0 && number <= listedPortCount ? QStringLiteral("COM%1").arg(number) : port.trimmed();
+}
+
+void applyPort(modbus &component, const QString &port)
+{
+    const QString name = port.trimmed();
+    component.setCommPort(isPortName(name) ? comNumber(name) : 0);
+    component.setDevicePath(isTypedDeviceName(name) ? name : QString());
+}
+
 QString chosenDevice(const FormMain &form)
 {
     return chosenSerialDevice(form).path;

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class modbus;
+
 namespace alarmcfg {
 
 class FormMain;
@@ -23,6 +25,13 @@ void watchPortChoice(FormMain &form);
 // Windows (0 for other typed text); a typed device path, such as /dev/ttyUSB0, or device server
 // is opened instead.
 void applyChosenPort(FormMain &form);
+
+// A port name as cmbComSel shows it once preselectPort has chosen it: "COM2" for "com2".
+QString shownPortName(const QString &port);
+
+// Hands a port name that isPortName accepts to `component` as applyChosenPort hands the same
+// choice made in cmbComSel.
+void applyPort(modbus &component, const QString &port);
 
 // The device the current choice opens ("/dev/ttyUSB0"); empty when there is none.
 QString chosenDevice(const FormMain &form);

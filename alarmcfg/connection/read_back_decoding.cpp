@@ -1,7 +1,6 @@
 #include "connection/read_back_decoding.h"
 
 #include "connection/link.h"
-#include "editions/config_decoding.h"
 #include "model/command_text.h"
 #include "model/phone_slot.h"
 #include "model/register_text.h"
@@ -30,21 +29,15 @@ constexpr int relaysRegister = 5;
 constexpr int versionRegister = 6;
 constexpr int sensorChannels = 2;
 
-// The registers the request asked for; the component's array carries one spare element.
-QVector<qint16> requested(const QVector<qint16> &data, qint16 count)
-{
-    return data.first(std::clamp<qsizetype>(count, 0, data.size()));
-}
-
 void showIndicators(const std::vector<QPushButton *> &buttons, int bits)
 {
     for (int n = 0; n < int(buttons.size()); ++n)
         setIndicator(buttons[n], (bits & GetNumTbl(n)) != 0);
 }
 
-void checkFirmware(FormMain &form, FirmwareVersion version)
+void checkFirmware(FormMain &form, const QVector<qint16> &status)
 {
-    if (!form.edition().refusesOldFirmware || isFirmwareSupported(version))
+    if (!refusesFirmware(form.edition(), status))
         return;
     form.showMessage(firmwareTooOldMessage);
     form.endProgram();
@@ -61,9 +54,8 @@ void decodeStatus(FormMain &form, const QVector<qint16> &r)
     for (int channel = 0; channel < sensorChannels; ++channel)
         form.ui.txtAI.at(channel)->setText(
             sensorValueText(form.edition().sensorDisplay, channel, r.value(channel)));
-    const FirmwareVersion version = firmwareVersion(r.value(versionRegister));
-    form.ui.lblVertion->setText(firmwareCaption(version));
-    checkFirmware(form, version);
+    form.ui.lblVertion->setText(firmwareCaption(firmwareVersion(r.value(versionRegister))));
+    checkFirmware(form, r);
 }
 
 void decodeOpenCommand(FormMain &form, int relay, const QString &text)
@@ -139,16 +131,18 @@ void decodeBlock(FormMain &form, const RegisterBlock &block, const QVector<qint1
 
 } // namespace
 
+bool refusesFirmware(const Edition &edition, const QVector<qint16> &status)
+{
+    return edition.refusesOldFirmware && !isFirmwareSupported(firmwareVersion(status.value(versionRegister)));
+}
+
 void FC03ReadHoldingRegisterRespond4X(FormMain &form, qint16 startAddress,
                                       const QVector<qint16> &RegisterData, qint16 RegisterCount)
 {
     heardFromController(form);
-    const QVector<qint16> registers = requested(RegisterData, RegisterCount);
-    if (form.configBeingRead) {
-        applyReadReply(*form.configBeingRead, form.edition(), startAddress, registers);
-        if (startAddress != statusBlock.address)
-            return;
-    }
+    if (form.readingConfiguration && startAddress != statusBlock.address)
+        return;
+    const QVector<qint16> registers = repliedRegisters(RegisterData, RegisterCount);
     if (const RegisterBlock *block = form.edition().blockAt(startAddress))
         decodeBlock(form, *block, registers);
 }

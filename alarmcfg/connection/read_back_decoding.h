@@ -7,8 +7,12 @@
 namespace alarmcfg {
 
 class FormMain;
+struct Edition;
 
 inline const QString firmwareTooOldMessage = QStringLiteral("设备版本太低，请下载V1.0的配置软件！");
+
+// True when the edition cannot configure the firmware of a status reply.
+bool refusesFirmware(const Edition &edition, const QVector<qint16> &status);
 
 // Every read reply: stops the watchdog, then puts the block at `startAddress` into the window
 // and the window state. Replies for addresses that mean nothing change nothing else. Sends

@@ -1,8 +1,11 @@
 #include "connection/read_configuration.h"
 
 #include "connection/connect.h"
+#include "connection/controller_link.h"
 #include "connection/handler_guard.h"
+#include "connection/link.h"
 #include "connection/read_sequence.h"
+#include "editions/config_decoding.h"
 #include "editions/plan_builders.h"
 #include "window/form_main.h"
 
@@ -12,21 +15,21 @@ namespace alarmcfg {
 
 namespace {
 
-// The replies of the reads made while it lives go into `config`, however the reads end.
-class ReadingInto {
+// While it lives, the window shows only the live state of the replies it gets.
+class WindowKeepsItsValues {
 public:
-    ReadingInto(FormMain &form, ControllerConfig &config)
+    explicit WindowKeepsItsValues(FormMain &form)
         : form_(form)
-        , previous_(std::exchange(form.configBeingRead, &config))
+        , previous_(std::exchange(form.readingConfiguration, true))
     {
     }
-    ~ReadingInto() { form_.configBeingRead = previous_; }
-    ReadingInto(const ReadingInto &) = delete;
-    ReadingInto &operator=(const ReadingInto &) = delete;
+    ~WindowKeepsItsValues() { form_.readingConfiguration = previous_; }
+    WindowKeepsItsValues(const WindowKeepsItsValues &) = delete;
+    WindowKeepsItsValues &operator=(const WindowKeepsItsValues &) = delete;
 
 private:
     FormMain &form_;
-    ControllerConfig *previous_;
+    bool previous_;
 };
 
 std::vector<RegisterBlock> readBackBlocks(const Edition &edition)
@@ -49,39 +52,53 @@ std::vector<RegisterBlock> allCommandBlocks(const Edition &edition)
 }
 
 // True when every block was answered; stops at once when the program is ending.
-bool readBlocksInto(FormMain &form, ControllerConfig &config, const std::vector<RegisterBlock> &blocks)
+bool readBlocksInto(ControllerLink &link, const Edition &edition, ControllerConfig &config,
+                    const std::vector<RegisterBlock> &blocks)
 {
-    const ReadingInto into(form, config);
+    const ReadRepliesTo into(link.component, [&edition, &config](int startAddress, const QVector<qint16> &registers) {
+        applyReadReply(config, edition, startAddress, registers);
+    });
     bool answered = true;
     for (const RegisterBlock &block : blocks) {
-        if (form.isEnding())
+        if (link.view.isEnding())
             return false;
-        answered = readBlock(form, block) && answered;
+        answered = readBlock(link, block) && answered;
     }
     return answered;
 }
 
 } // namespace
 
-std::optional<ControllerConfig> readWholeConfiguration(FormMain &form, ControllerConfig start)
+std::optional<ControllerConfig> readWholeConfiguration(ControllerLink &link, const Edition &edition,
+                                                       ControllerConfig start)
 {
-    const std::vector<RegisterBlock> readBack = readBackBlocks(form.edition());
-    const std::vector<RegisterBlock> commands = allCommandBlocks(form.edition());
+    const std::vector<RegisterBlock> readBack = readBackBlocks(edition);
+    const std::vector<RegisterBlock> commands = allCommandBlocks(edition);
     bool answered = false;
-    runHandler(form, [&] {
-        runSequence(form, int(readBack.size() + commands.size()), {readBackFailedMessage}, [&] {
-            answered = readBlocksInto(form, start, readBack) && readBlocksInto(form, start, commands);
+    runHandler(link, [&] {
+        runSequence(link, int(readBack.size() + commands.size()), {readBackFailedMessage}, [&] {
+            answered = readBlocksInto(link, edition, start, readBack) &&
+                       readBlocksInto(link, edition, start, commands);
         });
     });
-    if (!answered || !form.IsConnected)
+    if (!answered || !link.connected)
         return std::nullopt;
     return start;
 }
 
+std::optional<ControllerConfig> readWholeConfiguration(FormMain &form, ControllerConfig start)
+{
+    const WindowKeepsItsValues keeps(form);
+    ControllerLink link = windowLink(form);
+    return readWholeConfiguration(link, form.edition(), std::move(start));
+}
+
 std::array<std::optional<QString>, 2> readAllCommands(FormMain &form)
 {
+    const WindowKeepsItsValues keeps(form);
+    ControllerLink link = windowLink(form);
     ControllerConfig commands;
-    readBlocksInto(form, commands, allCommandBlocks(form.edition()));
+    readBlocksInto(link, form.edition(), commands, allCommandBlocks(form.edition()));
     return commands.allCommands;
 }
 

@@ -1,6 +1,7 @@
 #include "connection/read_sequence.h"
 
 #include "connection/handler_guard.h"
+#include "connection/link.h"
 #include "connection/read_back_decoding.h"
 #include "window/form_main.h"
 
@@ -10,12 +11,18 @@
 
 namespace alarmcfg {
 
+bool readBlock(ControllerLink &link, const RegisterBlock &block)
+{
+    return sendRequest(link, [&link, &block] {
+        return link.component.FC03_ReadHoldingRegister_4X(controllerSlave, qint16(block.address),
+                                                          qint16(block.count));
+    });
+}
+
 bool readBlock(FormMain &form, const RegisterBlock &block)
 {
-    return sendRequest(form, [&form, &block] {
-        return form.modbus1->FC03_ReadHoldingRegister_4X(controllerSlave, qint16(block.address),
-                                                         qint16(block.count));
-    });
+    ControllerLink link = windowLink(form);
+    return readBlock(link, block);
 }
 
 bool runReadSequence(FormMain &form, const std::vector<ReadStep> &steps)

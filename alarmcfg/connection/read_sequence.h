@@ -6,10 +6,12 @@
 
 namespace alarmcfg {
 
+class ControllerLink;
 class FormMain;
 
 // One function 3 read of `block` from the controller; true when a good reply arrived (it has
 // been decoded into the window by then).
+bool readBlock(ControllerLink &link, const RegisterBlock &block);
 bool readBlock(FormMain &form, const RegisterBlock &block);
 
 // Works through a read plan in order: reads, and refreshing txtDIAlarm from the buffer.

@@ -1,5 +1,6 @@
 #include "connection/status_line.h"
 
+#include "connection/controller_link.h"
 #include "window/form_main.h"
 
 #include <QApplication>
@@ -27,10 +28,7 @@ BusyStep::~BusyStep()
 
 QString failureNote(const FormMain &form)
 {
-    const FormMain::RequestTally &tally = form.requestTally;
-    if (tally.unanswered == 0)
-        return {};
-    return QStringLiteral("（%1 个请求中 %2 个失败）").arg(tally.sent).arg(tally.unanswered);
+    return failureNote(form.requestTally);
 }
 
 } // namespace alarmcfg

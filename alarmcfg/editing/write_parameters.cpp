@@ -2,6 +2,7 @@
 
 #include "connection/config_view.h"
 #include "connection/handler_guard.h"
+#include "connection/controller_link.h"
 #include "connection/link.h"
 #include "connection/status_line.h"
 #include "connection/read_back_decoding.h"
@@ -89,41 +90,6 @@ ConfigWrite checkedWrite(const Edition &edition, const ControllerConfig &config)
     return configWrite(edition, config);
 }
 
-// ProgressBar1 where the edition has one; the value keeps its halves between requests.
-class Progress {
-public:
-    explicit Progress(QProgressBar *bar) : bar_(bar) {}
-
-    void start()
-    {
-        set(0);
-        if (bar_)
-            bar_->setVisible(true);
-    }
-    void advance(double step) { set(value_ + step); }
-    void finish()
-    {
-        set(100);
-        hide();
-    }
-    void hide()
-    {
-        if (bar_)
-            bar_->setVisible(false);
-    }
-
-private:
-    void set(double newValue)
-    {
-        value_ = newValue;
-        if (bar_)
-            bar_->setValue(int(value_));
-    }
-
-    QProgressBar *bar_;
-    double value_ = 0;
-};
-
 bool sendOne(modbus &component, const WriteRequest &request)
 {
     const auto address = qint16(request.address);
@@ -133,49 +99,76 @@ bool sendOne(modbus &component, const WriteRequest &request)
                                                  qint16(request.registers.size()));
 }
 
+// What a write shows while it runs: the window its progress, the phone entry being written and
+// the refused value; the command line nothing.
+class WriteShown {
+public:
+    virtual ~WriteShown() = default;
+    virtual void start() {}
+    virtual void sending(const WriteRequest &) {}
+    virtual void sent(const WriteRequest &) {}
+    virtual void finish() {}
+    // However the requests ended (a lost port or a silent controller ends them early).
+    virtual void end() {}
+    virtual void pointAtRefused(const WriteRefusal &) {}
+};
+
+// From the first request to the end of the last, however they end.
+class Sending {
+public:
+    explicit Sending(WriteShown &shown) : shown(shown) { shown.start(); }
+    ~Sending() { shown.end(); }
+    Sending(const Sending &) = delete;
+    Sending &operator=(const Sending &) = delete;
+
+private:
+    WriteShown &shown;
+};
+
 // Sends the requests in order, going on after an unconfirmed one; true when all were confirmed.
 // A lost port ends the sequence with SerialPortError, a silent controller with ControllerSilent.
-bool sendAll(FormMain &form, const std::vector<WriteRequest> &requests, Progress &progress)
+bool sendAll(ControllerLink &link, const std::vector<WriteRequest> &requests, WriteShown &shown)
 {
     bool allConfirmed = true;
     for (const WriteRequest &request : requests) {
-        if (request.field == Field::PhoneSlot && request.index < form.ui.lstPhone->count())
-            form.ui.lstPhone->setCurrentRow(request.index);
-        const bool confirmed = sendRequest(form, [&] { return sendOne(*form.modbus1, request); });
+        shown.sending(request);
+        const bool confirmed = sendRequest(link, [&] { return sendOne(link.component, request); });
         allConfirmed = allConfirmed && confirmed;
-        progress.advance(request.progressAdvance);
+        shown.sent(request);
     }
     return allConfirmed;
 }
 
-void clearPhoneSelection(FormMain &form)
+void refuse(ControllerLink &link, const WriteStatus &status, const QString &reason)
 {
-    form.ui.lstPhone->setCurrentRow(-1);
-    form.ui.lstPhone->clearSelection();
+    link.view.showStatus(status.refused.arg(reason));
+    link.view.showMessage(reason);
 }
 
-// While the requests go out, however they end (a lost port or a silent controller ends them
-// early): the progress shown and the phone entry being written selected.
-class WriteDisplay {
-public:
-    WriteDisplay(FormMain &form, Progress &progress) : form(form), progress(progress) { progress.start(); }
-    ~WriteDisplay()
-    {
-        clearPhoneSelection(form);
-        progress.hide();
-    }
-    WriteDisplay(const WriteDisplay &) = delete;
-    WriteDisplay &operator=(const WriteDisplay &) = delete;
-
-private:
-    FormMain &form;
-    Progress &progress;
-};
-
-void refuse(FormMain &form, const WriteStatus &status, const QString &reason)
+// Every check runs before the first request; the operation's request tally has begun.
+void writeParameters(ControllerLink &link, const WriteStatus &status, const std::function<ConfigWrite()> &prepare,
+                     WriteShown &shown)
 {
-    showStatus(form, status.refused.arg(reason));
-    form.showMessage(reason);
+    if (!link.connected) {
+        refuse(link, status, connectFirstMessage);
+        return;
+    }
+    const ConfigWrite prepared = prepare();
+    if (prepared.refusal) {
+        refuse(link, status, prepared.refusal->message);
+        shown.pointAtRefused(*prepared.refusal);
+        return;
+    }
+    bool confirmed = false;
+    const bool finished = runSequence(link, int(prepared.requests.size()), {WriteMessages::failed, true}, [&] {
+        const Sending sending(shown);
+        confirmed = sendAll(link, prepared.requests, shown);
+        shown.finish();
+    });
+    if (!finished)
+        return;
+    link.view.showStatus(confirmed ? status.written : status.partly + failureNote(link.tally));
+    link.view.showMessage(confirmed ? WriteMessages::succeeded : WriteMessages::failed);
 }
 
 // The input's text is edited in txtDIAlarm once its channel is chosen.
@@ -208,51 +201,77 @@ void pointAtRefused(FormMain &form, const WriteRefusal &refusal)
     }
 }
 
-void refuse(FormMain &form, const WriteStatus &status, const WriteRefusal &refusal)
-{
-    refuse(form, status, refusal.message);
-    pointAtRefused(form, refusal);
-}
+// ProgressBar1 where the edition has one, whose value keeps its halves between requests, and the
+// phone entry being written selected.
+class WindowWriteShown final : public WriteShown {
+public:
+    explicit WindowWriteShown(FormMain &form) : form(form), bar(form.ui.ProgressBar1) {}
 
-void writeParameters(FormMain &form, const WriteStatus &status, const std::function<ConfigWrite()> &prepare)
-{
-    BusyStep busy(form, writingStatus);
-    if (!form.IsConnected) {
-        refuse(form, status, connectFirstMessage);
-        return;
+    void start() override
+    {
+        set(0);
+        if (bar)
+            bar->setVisible(true);
     }
-    const ConfigWrite prepared = prepare();
-    if (prepared.refusal) {
-        refuse(form, status, *prepared.refusal);
-        return;
+    void sending(const WriteRequest &request) override
+    {
+        if (request.field == Field::PhoneSlot && request.index < form.ui.lstPhone->count())
+            form.ui.lstPhone->setCurrentRow(request.index);
     }
-    Progress progress(form.ui.ProgressBar1);
-    bool confirmed = false;
-    const bool finished = runSequence(form, int(prepared.requests.size()), {WriteMessages::failed, true}, [&] {
-        const WriteDisplay display(form, progress);
-        confirmed = sendAll(form, prepared.requests, progress);
-        progress.finish();
-    });
-    if (!finished)
-        return;
-    showStatus(form, confirmed ? status.written : status.partly + failureNote(form));
-    form.showMessage(confirmed ? WriteMessages::succeeded : WriteMessages::failed);
-}
+    void sent(const WriteRequest &request) override { set(value + request.progressAdvance); }
+    void finish() override
+    {
+        set(100);
+        hide();
+    }
+    void end() override
+    {
+        form.ui.lstPhone->setCurrentRow(-1);
+        form.ui.lstPhone->clearSelection();
+        hide();
+    }
+    void pointAtRefused(const WriteRefusal &refusal) override { alarmcfg::pointAtRefused(form, refusal); }
+
+private:
+    void set(double newValue)
+    {
+        value = newValue;
+        if (bar)
+            bar->setValue(int(value));
+    }
+    void hide()
+    {
+        if (bar)
+            bar->setVisible(false);
+    }
+
+    FormMain &form;
+    QProgressBar *const bar;
+    double value = 0;
+};
 
 } // namespace
 
 void writeWindow(FormMain &form, const WriteStatus &status)
 {
-    runHandler(form, [&form, &status] { writeParameters(form, status, [&form] { return windowWrite(form); }); },
+    runHandler(form,
+               [&form, &status] {
+                   BusyStep busy(form, writingStatus);
+                   ControllerLink link = windowLink(form);
+                   WindowWriteShown shown(form);
+                   writeParameters(link, status, [&form] { return windowWrite(form); }, shown);
+               },
                WriteMessages::connectionLostDuringWrite);
 }
 
-void writeConfiguration(FormMain &form, const ControllerConfig &config)
+void writeConfiguration(ControllerLink &link, const Edition &edition, const ControllerConfig &config)
 {
-    runHandler(form,
-               [&form, &config] {
-                   writeParameters(form, parameterWriteStatus,
-                                   [&form, &config] { return checkedWrite(form.edition(), config); });
+    runHandler(link,
+               [&link, &edition, &config] {
+                   link.tally = {};
+                   WriteShown nothingShown;
+                   writeParameters(link, parameterWriteStatus, [&edition, &config] { return checkedWrite(edition, config); },
+                                   nothingShown);
                },
                WriteMessages::connectionLostDuringWrite);
 }

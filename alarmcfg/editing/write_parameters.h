@@ -9,6 +9,7 @@
 
 namespace alarmcfg {
 
+class ControllerLink;
 class FormMain;
 
 // What the status line says after a write: all confirmed, refused before sending (%1 the reason),
@@ -27,10 +28,10 @@ inline const WriteStatus parameterWriteStatus{QStringLiteral("全部参数已写
 // words.
 void writeWindow(FormMain &form, const WriteStatus &status);
 
-// Writes a configuration as cmdRelayWrite_Click writes the window, with its checks, messages and
-// status line; a value the configuration leaves out (an absent all-on or all-off command) is not
-// written, and the controller keeps its own.
-void writeConfiguration(FormMain &form, const ControllerConfig &config);
+// Writes a configuration through `link` as cmdRelayWrite_Click writes the window, with its checks,
+// messages and status line; a value the configuration leaves out (an absent all-on or all-off
+// command) is not written, and the controller keeps its own.
+void writeConfiguration(ControllerLink &link, const Edition &edition, const ControllerConfig &config);
 
 // Writes everything the window shows, in the order of the edition's write plan. Every check runs
 // before the first request, so a refused write sends nothing. Ends with one message: success

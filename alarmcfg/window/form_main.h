@@ -1,7 +1,7 @@
 #pragma once
 
 #include "editions/edition.h"
-#include "model/controller_config.h"
+#include "model/request_tally.h"
 #include "window/controls.h"
 #include "window/periodic_timer.h"
 
@@ -63,20 +63,11 @@ public:
     // sets it.
     std::function<QString(bool complete)> afterConnectReadBack;
 
-    // Requests sent since the current operation began, and how many got no good reply; the
-    // request sequence running inside it, if any, and how many requests in a row got no reply.
-    struct RequestTally {
-        int sent = 0;
-        int unanswered = 0;
-        int silentInARow = 0;
-        int sequenceFirst = 0;  // `sent` when the sequence began
-        int sequenceLength = 0; // 0 outside a sequence
-    };
     RequestTally requestTally;
 
-    // While a read fills a configuration rather than the window (a compare, the command line,
-    // a backup), its replies go there; the window shows only the live state of the status block.
-    ControllerConfig *configBeingRead = nullptr;
+    // While a read fills a configuration rather than the window (a compare, a backup), the
+    // window shows only the live state of the status block of its replies.
+    bool readingConfiguration = false;
 
     bool IsConnected = false;
     bool StatusSeen = false;

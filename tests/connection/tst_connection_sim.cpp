@@ -5,10 +5,15 @@
 #include "register_map.h"
 #include "sim_form_rig.h"
 
+#include "connection/config_view.h"
 #include "connection/connect.h"
+#include "connection/controller_link.h"
+#include "connection/handler_guard.h"
 #include "connection/link.h"
 #include "connection/on_demand_read.h"
 #include "connection/read_back_decoding.h"
+#include "connection/read_configuration.h"
+#include "editions/config_decoding.h"
 #include "model/register_text.h"
 #include "window/widget_state.h"
 
@@ -23,6 +28,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+
+#include <signal.h>
 
 using namespace alarmcfg;
 
@@ -75,6 +82,8 @@ private slots:
     void configuredThControllerFillsTheWindow();
     void silentControllerIsNotConnected();
     void reconnectRepeatsTheReadBack();
+    void linkWithoutWindowReadsWhatConnectShows_data();
+    void linkWithoutWindowReadsWhatConnectShows();
     void firmwareVersion_data();
     void firmwareVersion();
     void indicators_data();
@@ -211,6 +220,57 @@ void TestConnectionSim::silentControllerIsNotConnected()
     rig.click(rig.form->ui.cmdRelay[0]);
     QCOMPARE(rig.messages.last(), modbus::sendErrorMessage);
     QCOMPARE(rig.requests().size(), 1);
+}
+
+void TestConnectionSim::linkWithoutWindowReadsWhatConnectShows_data()
+{
+    QTest::addColumn<QString>("edition");
+    QTest::newRow("analog") << "analog";
+    QTest::newRow("th") << "th";
+}
+
+// The command line's link, without a window: a read cut short by a controller that falls silent
+// leaves nothing listening to the component, and the next read gives what connecting shows.
+void TestConnectionSim::linkWithoutWindowReadsWhatConnectShows()
+{
+    QFETCH(QString, edition);
+    const Edition &shownEdition = editionNamed(edition);
+    SimFormRig rig(shownEdition, simArguments(edition));
+    QVERIFY2(rig.ready(), qPrintable(rig.sim.errorText()));
+    rig.connect();
+    QVERIFY(rig.form->IsConnected);
+    ControllerConfig shown = collectConfig(*rig.form).config;
+    for (QString &text : shown.inputAlarmTexts) // the window's buffer keeps what follows the NUL
+        text = untilFirstNul(text);
+    rig.connect(); // the port is the link's now
+
+    modbus component;
+    QStringList messages;
+    ControllerLink link(component, LinkView{.showMessage = [&messages](const QString &text) { messages << text; }});
+    component.setRespondTimeOut(50);
+    const auto listening = [&component] { // nothing else listens to this component
+        return QObject::disconnect(&component, &modbus::FC03ReadHoldingRegisterRespond4X, nullptr, nullptr);
+    };
+    const auto pid = pid_t(rig.sim.processId());
+    QVERIFY(connectLink(link, shownEdition, "com1"));
+    ::kill(pid, SIGSTOP);
+    QVERIFY(!readWholeConfiguration(link, shownEdition, blankConfig(shownEdition)));
+    ::kill(pid, SIGCONT);
+    QVERIFY(!link.connected);
+    QVERIFY(!listening());
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages[0].contains(silenceMessage), qPrintable(messages[0]));
+    QTest::qWait(200); // its late replies are gone before the next connect
+
+    QVERIFY(connectLink(link, shownEdition, "COM1"));
+    std::optional<ControllerConfig> read = readWholeConfiguration(link, shownEdition, blankConfig(shownEdition));
+
+    QVERIFY(read);
+    QVERIFY(!listening());
+    QVERIFY(read->allCommands[0] && read->allCommands[1]); // the window does not read these
+    read->allCommands = shown.allCommands;
+    read->firmware = shown.firmware;
+    QVERIFY(*read == shown);
 }
 
 void TestConnectionSim::reconnectRepeatsTheReadBack()
