@@ -22,7 +22,8 @@ public:
 
     ~DeviceServer() { kill(); }
 
-    // False with errorText() when the server is missing or does not listen within 5 s.
+    // False with errorText() when the server is missing or does not listen within 15 s: the
+    // Python server alone takes seconds to start on a loaded machine.
     // `settings` (ser2net's form) are ser2net's; the others take the client's.
     bool start(const QString &device, const QString &settings = QStringLiteral("9600n81"), Kind kind = Kind::Ser2net)
     {
@@ -38,7 +39,7 @@ public:
                        QStringLiteral("%1:%2:%3:%4").arg(device).arg(rawPort).arg(telnetPort).arg(settings)});
         QElapsedTimer waited;
         waited.start();
-        while (waited.elapsed() < 5000) {
+        while (waited.elapsed() < 15000) {
             if (process.state() == QProcess::NotRunning) {
                 error = QStringLiteral("device-server-rig ended: ") + QString::fromLocal8Bit(process.readAll());
                 return false;
