@@ -88,23 +88,27 @@ int exitStatusOf(Outcome outcome, CommandLine::Action action)
     return failureExitCode;
 }
 
-std::optional<ControllerConfig> readBack(CommandLineLink &session)
+// Connects and reads the whole configuration; nothing when the port or the controller failed, said
+// with `notRead` (what is not done with the file) when the read was cut short.
+std::optional<ControllerConfig> readController(CommandLineLink &session, const QString &notRead)
 {
+    if (!session.connect())
+        return std::nullopt;
     session.report(QStringLiteral("读取全部参数"));
-    return readWholeConfiguration(session.link, session.edition, blankConfig(session.edition));
+    std::optional<ControllerConfig> config =
+        readWholeConfiguration(session.link, session.edition, blankConfig(session.edition));
+    if (!config)
+        session.report(QStringLiteral("控制器没有回答全部读取请求，%1").arg(notRead));
+    return config;
 }
 
 // The file is checked first, so a read that could not be saved sends nothing.
 Outcome readIntoFile(CommandLineLink &session, const QString &path)
 {
     checkSavable(path);
-    if (!session.connect())
+    const std::optional<ControllerConfig> config = readController(session, QStringLiteral("未保存 %1").arg(path));
+    if (!config)
         return Outcome::ControllerNotRead;
-    const std::optional<ControllerConfig> config = readBack(session);
-    if (!config) {
-        session.report(QStringLiteral("控制器没有回答全部读取请求，未保存 %1").arg(path));
-        return Outcome::ControllerNotRead;
-    }
     saveConfiguration(session.edition, *config, path);
     session.report(QStringLiteral("已保存 %1").arg(path));
     return Outcome::Done;
@@ -129,13 +133,10 @@ Outcome verifyAgainstFile(CommandLineLink &session, const QString &path)
     session.report(QStringLiteral("检查 %1").arg(path));
     const Edition &edition = session.edition;
     const ControllerConfig file = comparedConfiguration(edition, path);
-    if (!session.connect())
+    const std::optional<ControllerConfig> controller =
+        readController(session, QStringLiteral("无法与 %1 比较").arg(path));
+    if (!controller)
         return Outcome::ControllerNotRead;
-    const std::optional<ControllerConfig> controller = readBack(session);
-    if (!controller) {
-        session.report(QStringLiteral("控制器没有回答全部读取请求，无法与 %1 比较").arg(path));
-        return Outcome::ControllerNotRead;
-    }
     const std::vector<ConfigDifference> differences = configDifferences(edition, file, *controller);
     for (const ConfigDifference &difference : differences)
         session.report(differenceLine(difference));
